@@ -1,0 +1,13 @@
+# GoogleTest: the packaged library natively, Debian's sources for the mingw builds.
+if(WIN32)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(velora_gtest_main INTERFACE)
+  target_link_libraries(velora_gtest_main INTERFACE gtest_main gmock)
+else()
+  find_package(GTest REQUIRED)
+  add_library(velora_gtest_main INTERFACE)
+  target_link_libraries(velora_gtest_main INTERFACE GTest::gtest_main GTest::gmock)
+endif()

@@ -1,0 +1,40 @@
+# Flags shared by every target of the project.
+
+# Narrow strings are the system's ANSI code page at run time (Windows-1251 on the office
+# machines), so the UTF-8 sources are compiled to CP1251 narrow literals on every build.
+# Wide literals (L"...") stay UTF-16 and are what the GUI shows.
+add_compile_options(-finput-charset=UTF-8 -fexec-charset=CP1251
+                    -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+
+if(WIN32)
+  add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+  # One self-contained .exe/.dll: no libstdc++/winpthread DLLs beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  if(VELORA_ASAN)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  if(VELORA_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+  endif()
+endif()
+
+# velora_gtest(NAME SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s] [SERIAL])
+# One ctest entry per test program: under Wine each process start costs about a second,
+# so cases are grouped in programs rather than registered one by one.
+function(velora_gtest name)
+  cmake_parse_arguments(A "SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} velora_gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+  if(A_SERIAL)
+    # Tests that use the Service Control Manager, the registry key of the service or a fixed port.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK velora_machine)
+  endif()
+endfunction()

@@ -1,0 +1,23 @@
+// The parameters store: the registry under HKEY_LOCAL_MACHINE on Windows; in the POSIX build a
+// plain text file standing in for it (see ParamsLocation).
+// Keys are backslash-separated paths such as
+// "SYSTEM\CurrentControlSet\Services\VeloraService\Parameters\Exchange".
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Create-or-open the key (all access, non-volatile), then set the value.
+bool ParamsWriteString(const char* key, const char* name, const char* value);
+bool ParamsWriteDword(const char* key, const char* name, std::uint32_t value);
+// Open the key for reading and query the value. A string that does not fit `size`
+// fails (as RegQueryValueEx does); on failure the buffer holds "".
+bool ParamsReadString(const char* key, const char* name, char* buffer, std::size_t size);
+bool ParamsReadDword(const char* key, const char* name, std::uint32_t* value);
+// Remove a key with everything below it.
+bool ParamsDeleteTree(const char* key);
+
+// Where the values live: "HKEY_LOCAL_MACHINE" on Windows; the file's path on POSIX, which is
+// $VELORA_PARAMS when set, else /var/lib/velora/params.ini for root and
+// $HOME/.velora/params.ini for other users.
+std::string ParamsLocation();
