@@ -1,0 +1,56 @@
+// The byte reader/writer under the handheld protocol: one status word, a deadline per call.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/net.h"
+#include "protocol/result_codes.h"
+
+class CConnection;
+
+// Transport on a bare socket. The deadline of each call runs from its start (timeoutSec in
+// whole seconds), so one call of many bytes has that time in all.
+std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, NetSocket socket,
+                    int timeoutSec);
+// A peer that closes the connection ends the call at once with SocketError: no more bytes can
+// come, so waiting out the deadline would only hold the session.
+std::size_t ReceiveAll(void* buffer, std::size_t length, ResultCode& status, NetSocket socket,
+                       int timeoutSec);
+// One wait of at most remainingMs and one recv. Bytes received; 0 with status Ok when the
+// peer has closed; 0 with Timeout when nothing came in time.
+std::size_t ReceiveOnce(void* buffer, std::size_t length, long remainingMs, ResultCode& status,
+                        NetSocket socket);
+bool SetBlocking(NetSocket socket, bool nonBlocking);
+
+class CRdWr {
+public:
+    virtual ~CRdWr() {}
+    virtual std::uint8_t GetByte() = 0;
+    virtual void PutByte(std::uint8_t byte) = 0;
+    virtual void Read(void* buffer, std::size_t length) = 0;
+    virtual void Write(const void* buffer, std::size_t length) = 0;
+    virtual ResultCode GetStatus() = 0;
+    virtual void SetStatus(ResultCode status) = 0;
+};
+
+// Over one accepted connection (not owned). Reads are buffered: a status message or a block
+// header and its data usually arrive in one recv instead of one call per byte.
+class CServerRdWr : public CRdWr {
+public:
+    explicit CServerRdWr(CConnection* connection);
+    std::uint8_t GetByte() override;
+    void PutByte(std::uint8_t byte) override;
+    void Read(void* buffer, std::size_t length) override;
+    void Write(const void* buffer, std::size_t length) override;
+    ResultCode GetStatus() override { return status; }
+    void SetStatus(ResultCode s) override { status = s; }
+
+    NetSocket Socket() const;
+
+private:
+    ResultCode status = Ok;
+    CConnection* connection;
+    std::unique_ptr<std::uint8_t[]> pending;  // received, not yet read: [pendingStart, pendingEnd)
+    std::size_t pendingStart = 0, pendingEnd = 0;
+};
