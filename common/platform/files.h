@@ -2,6 +2,7 @@
 // service needs. Paths are narrow ANSI strings joined with kPathSep.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,4 +42,6 @@ bool CreateFolderTree(const std::string& path);  // every missing level
 bool ClearFileAttributes(const std::string& path);  // to normal; false if it does not exist
 bool RemoveFile(const std::string& path);
 bool RenameReplace(const std::string& from, const std::string& to);  // replaces `to`
+// fopen with an ANSI path; null on failure. Use "rb"/"wb": line ends are written explicitly.
+std::FILE* FileOpen(const std::string& path, const char* mode);
 std::uint32_t LastSystemError();  // GetLastError / errno

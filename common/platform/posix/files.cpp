@@ -7,7 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/codepage.h"
+
 namespace {
+std::string Os(const std::string& ansi) { return AnsiToUtf8(ansi); }
+
 // Seconds between 1601-01-01 and 1970-01-01.
 constexpr std::uint64_t kEpochDelta = 11644473600ULL;
 
@@ -17,9 +21,10 @@ std::uint64_t ToFileTime(const struct timespec& t) {
            static_cast<std::uint64_t>(t.tv_nsec) / 100;
 }
 
-bool Describe(const std::string& path, const std::string& name, FileItem* out) {
+// `osPath` is the system's (UTF-8) path; `name` the ANSI name reported for it.
+bool Describe(const std::string& osPath, const std::string& name, FileItem* out) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return false;
+    if (::stat(osPath.c_str(), &st) != 0) return false;
     out->name = name;
     out->attributes = 0;
     if (S_ISDIR(st.st_mode)) out->attributes |= kAttrDirectory;
@@ -45,32 +50,33 @@ std::string BaseName(const std::string& path) {
 
 bool ListFolder(const std::string& folder, std::vector<FileItem>* out) {
     out->clear();
-    DIR* dir = ::opendir(folder.c_str());
+    std::string osFolder = Os(folder);
+    DIR* dir = ::opendir(osFolder.c_str());
     if (!dir) return false;
     while (struct dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        std::string raw = e->d_name;
+        if (raw == "." || raw == "..") continue;
         FileItem item;
-        if (Describe(JoinPath(folder, name), name, &item)) out->push_back(item);
+        if (Describe(JoinPath(osFolder, raw), Utf8ToAnsi(raw), &item)) out->push_back(item);
     }
     ::closedir(dir);
     return true;
 }
 
-bool GetFileItem(const std::string& path, FileItem* out) { return Describe(path, BaseName(path), out); }
+bool GetFileItem(const std::string& path, FileItem* out) { return Describe(Os(path), BaseName(path), out); }
 
 bool FileExists(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(Os(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool FolderExists(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(Os(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CreateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    if (::mkdir(Os(path).c_str(), 0777) == 0) return true;
     return errno == EEXIST && FolderExists(path);
 }
 
@@ -87,15 +93,19 @@ bool CreateFolderTree(const std::string& path) {
 
 bool ClearFileAttributes(const std::string& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return false;
+    if (::stat(Os(path).c_str(), &st) != 0) return false;
     if (st.st_mode & S_IWUSR) return true;
-    return ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    return ::chmod(Os(path).c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) { return ::unlink(Os(path).c_str()) == 0; }
 
 bool RenameReplace(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return ::rename(Os(from).c_str(), Os(to).c_str()) == 0;
+}
+
+std::FILE* FileOpen(const std::string& path, const char* mode) {
+    return std::fopen(Os(path).c_str(), mode);
 }
 
 std::uint32_t LastSystemError() { return static_cast<std::uint32_t>(errno); }

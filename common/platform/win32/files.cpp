@@ -96,4 +96,6 @@ bool RenameReplace(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+std::FILE* FileOpen(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
 std::uint32_t LastSystemError() { return GetLastError(); }
