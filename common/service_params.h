@@ -4,6 +4,8 @@
 //   ...\Parameters\Exchange   ExchFolder  (exchange folder), UserCount (DWORD)
 // No operation reports to the user: a failed write keeps the old value, a failed read gives
 // "", 0 or 0xFFFFFFFF.
+// GetVersion has the name of a Windows function: a source that includes <windows.h> cannot
+// include this header as well.
 #pragma once
 #include <cstddef>
 #include <cstdint>

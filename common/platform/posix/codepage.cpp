@@ -19,16 +19,8 @@ std::u16string AnsiToUtf16(const std::string& ansi) {
 std::string Utf16ToAnsi(const std::u16string& text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t u = text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            ++i;  // a pair outside the BMP has no Windows-1251 form
-            out.push_back('?');
-            continue;
-        }
-        out.push_back(static_cast<char>(UnicodeToCp1251(u)));
-    }
+    // Surrogates have no Windows-1251 form: each unit becomes '?', as on Windows.
+    for (char16_t u : text) out.push_back(static_cast<char>(UnicodeToCp1251(u)));
     return out;
 }
 
@@ -39,6 +31,7 @@ std::string Utf8ToAnsi(const std::string& utf8) {
     while (i < utf8.size()) {
         std::uint32_t cp = 0;
         std::size_t used = DecodeUtf8(utf8, i, &cp);
+        if (cp > 0xFFFF) out.push_back('?');  // two UTF-16 units, two '?' as on Windows
         out.push_back(cp > 0xFFFF ? '?' : static_cast<char>(UnicodeToCp1251(static_cast<char16_t>(cp))));
         i += used;
     }

@@ -66,8 +66,7 @@ bool ParamsReadDword(const char* key, const char* name, std::uint32_t* value) {
 
 bool ParamsDeleteTree(const char* key) {
     if (!key || !*key) return false;
-    if (RegDeleteTreeA(HKEY_LOCAL_MACHINE, key) != ERROR_SUCCESS) return false;
-    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS;
+    return RegDeleteTreeA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS;  // the key itself goes too
 }
 
 std::string ParamsLocation() { return "HKEY_LOCAL_MACHINE"; }
