@@ -19,5 +19,8 @@ bool ParamsDeleteTree(const char* key);
 
 // Where the values live: "HKEY_LOCAL_MACHINE" on Windows; the file's path on POSIX, which is
 // $VELORA_PARAMS when set, else /var/lib/velora/params.ini for root and
-// $HOME/.velora/params.ini for other users.
+// $HOME/.velora/params.ini for other users. The file is UTF-8 text, one "[key path]" line per
+// key followed by "Name=sz:text" and "Name=dword:0000000A" lines; bytes that the format cannot
+// hold as they are (control characters, '%', byte 0x98) are written %HH. Writers lock
+// "<file>.lock" and replace the file in one rename, so readers never see half a file.
 std::string ParamsLocation();
