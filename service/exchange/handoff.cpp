@@ -36,7 +36,7 @@ bool CProtocol::IsLockedBy1C(const std::string& folder) {
     std::string lock = folder + "lock";
     for (int waits = 0;; ++waits) {
         if (!FileOpens(lock, nullptr)) return false;
-        if (waits >= 20) return true;
+        if (waits >= 20 || Cancelled()) return true;
         Sleep(500);
     }
 }
@@ -184,6 +184,7 @@ ResultCode CProtocol::HandleUpload(const char* text, int& direction, bool& uploa
                 free = true;
                 break;
             }
+            if (Cancelled()) return SocketError;
             if (tries + 1 < 30) Sleep(1000);
         }
         if (!free) return DownloadTmpDeny;

@@ -1,8 +1,9 @@
 // Which device folders have a session running. A handheld that reconnects after a dropped
 // link supersedes its stale session: that session's socket is shut down, so its pending read
-// or write fails at once, and the new session goes on once the old one has let go of the folder.
+// or write fails at once (its socket is shut down and its session cancelled), and the new session goes on once the old one has let go of the folder.
 // Two sessions therefore never write the same device folder at the same time.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -13,10 +14,12 @@
 
 class DeviceSessions {
 public:
-    // Claims `folder` (compared ignoring case) for a session whose connection is `socket`.
+    // Claims `folder` (compared ignoring case) for a session whose connection is `socket` and
+    // whose reads and writes end once `cancel` is raised.
     // Returns a ticket for Release, or 0 when a superseded session did not end within waitMs.
     // *superseded tells whether another session had to be shut down.
-    std::uint64_t Claim(const std::string& folder, NetSocket socket, int waitMs, bool* superseded);
+    std::uint64_t Claim(const std::string& folder, NetSocket socket, std::atomic<bool>* cancel,
+                        int waitMs, bool* superseded);
     void Release(std::uint64_t ticket);
     int Count();
 
@@ -26,6 +29,7 @@ private:
     struct Holder {
         std::string folder;
         NetSocket socket;
+        std::atomic<bool>* cancel;
         std::uint64_t ticket;
     };
     int FindLocked(const std::string& folder) const;

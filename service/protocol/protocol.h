@@ -1,5 +1,6 @@
 // The service's side of one conversation with a handheld: authorization, commands, transfers.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -41,10 +42,12 @@ public:
     // The device table to authorize against (a snapshot; null refuses every device) and the
     // register of running sessions by device folder (null: no check).
     void SetDevices(std::shared_ptr<const DeviceTable> table) { devices = std::move(table); }
-    void SetSessionRegister(DeviceSessions* sessions, NetSocket ownSocket) {
+    void SetSessionRegister(DeviceSessions* sessions, NetSocket ownSocket, std::atomic<bool>* cancel) {
         sessionRegister = sessions;
         socket = ownSocket;
+        cancelFlag = cancel;
     }
+    bool Cancelled() const { return cancelFlag && cancelFlag->load(); }
 
     ResultCode RunSession(const std::string& exchangeFolder, bool syncTime);
     ResultCode Authorize(const std::string& exchangeFolder, int& direction, char* deviceId,
@@ -87,6 +90,10 @@ public:
     const char* LastClientComment() const { return lastClientComment; }
     bool stopFlag = false;
 
+    // Whether the events print their console lines (on by default; tests and benchmarks may
+    // turn them off for the whole process).
+    static void SetConsoleEvents(bool on);
+
     // Bounds on one block's retransmissions (the protocol itself has none).
     static constexpr int kMaxRetransmissions = 100;
 
@@ -109,5 +116,6 @@ protected:
     std::shared_ptr<const DeviceTable> devices;
     DeviceSessions* sessionRegister = nullptr;
     NetSocket socket = 0;
+    std::atomic<bool>* cancelFlag = nullptr;  // raised when a newer session of the device takes over
     std::vector<std::uint8_t> sendBuffer;  // header and data of one block, sent in one write
 };

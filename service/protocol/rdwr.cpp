@@ -15,12 +15,26 @@ long RemainingMs(Clock::time_point deadline) {
 }
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr long kSliceMs = 250;
+
+// One wait of at most `left` ms; with a cancel flag in slices, so a raised flag is seen soon.
+// 1 ready, 0 time-out, -1 error, -2 cancelled.
+int WaitFor(NetSocket socket, bool writable, long left, const std::atomic<bool>* cancel) {
+    for (;;) {
+        if (cancel && cancel->load()) return -2;
+        long slice = cancel && left > kSliceMs ? kSliceMs : left;
+        int ready = writable ? NetWaitWritable(socket, slice / 1000, (slice % 1000) * 1000)
+                             : NetWaitReadable(socket, slice / 1000, (slice % 1000) * 1000);
+        if (ready != 0 || slice == left) return ready;
+        left -= slice;
+    }
+}
 }  // namespace
 
 bool SetBlocking(NetSocket socket, bool nonBlocking) { return NetSetNonBlocking(socket, nonBlocking); }
 
 std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, NetSocket socket,
-                    int timeoutSec) {
+                    int timeoutSec, const std::atomic<bool>* cancel) {
     status = ZeroSocket;
     if (socket == 0) return 0;
     status = Ok;
@@ -37,9 +51,9 @@ std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, Ne
             status = Timeout;
             break;
         }
-        int ready = NetWaitWritable(socket, left / 1000, (left % 1000) * 1000);
+        int ready = WaitFor(socket, true, left, cancel);
         if (ready != 1) {
-            status = ready == -1 ? SocketError : Timeout;
+            status = ready < 0 ? SocketError : Timeout;
             return sent;
         }
         long n = NetSend(socket, p + sent, length - sent);
@@ -58,16 +72,16 @@ std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, Ne
 }
 
 std::size_t ReceiveOnce(void* buffer, std::size_t length, long remainingMs, ResultCode& status,
-                        NetSocket socket) {
+                        NetSocket socket, const std::atomic<bool>* cancel) {
     status = ZeroSocket;
     if (socket == 0) return 0;
     status = Ok;
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(remainingMs);
     for (;;) {
         long left = RemainingMs(deadline);
-        int ready = left > 0 ? NetWaitReadable(socket, left / 1000, (left % 1000) * 1000) : 0;
+        int ready = left > 0 ? WaitFor(socket, false, left, cancel) : 0;
         if (ready != 1) {
-            status = ready == -1 ? SocketError : Timeout;
+            status = ready < 0 ? SocketError : Timeout;
             return 0;
         }
         long n = NetRecv(socket, buffer, length);
@@ -125,14 +139,20 @@ std::uint8_t CServerRdWr::GetByte() {
 void CServerRdWr::PutByte(std::uint8_t byte) { Write(&byte, 1); }
 
 void CServerRdWr::Write(const void* buffer, std::size_t length) {
+    if (cancelled.load()) {
+        status = SocketError;
+        return;
+    }
     int timeout = connection ? connection->timeoutSec : 0;
-    SendAll(buffer, length, status, Socket(), timeout);
+    SendAll(buffer, length, status, Socket(), timeout, &cancelled);
 }
 
 void CServerRdWr::Read(void* buffer, std::size_t length) {
     NetSocket s = Socket();
     status = ZeroSocket;
     if (s == 0) return;
+    status = SocketError;
+    if (cancelled.load()) return;  // nothing more is read, not even what is buffered
     status = Ok;
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(connection->timeoutSec);
     std::uint8_t* out = static_cast<std::uint8_t*>(buffer);
@@ -154,11 +174,11 @@ void CServerRdWr::Read(void* buffer, std::size_t length) {
         std::size_t want = length - got;
         std::size_t n;
         if (want >= kReadChunk) {
-            n = ReceiveOnce(out + got, want, left, status, s);  // large data straight in
+            n = ReceiveOnce(out + got, want, left, status, s, &cancelled);  // large data straight in
             if (status == Ok) got += n;
         } else {
             if (!pending) pending.reset(new std::uint8_t[kReadChunk]);
-            n = ReceiveOnce(pending.get(), kReadChunk, left, status, s);
+            n = ReceiveOnce(pending.get(), kReadChunk, left, status, s, &cancelled);
             pendingStart = 0;
             pendingEnd = status == Ok ? n : 0;
         }

@@ -1,6 +1,7 @@
 // The byte reader/writer under the handheld protocol: one status word, a deadline per call.
 #pragma once
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -11,8 +12,10 @@ class CConnection;
 
 // Transport on a bare socket. The deadline of each call runs from its start (timeoutSec in
 // whole seconds), so one call of many bytes has that time in all.
+// With `cancel`, waits are cut into short slices and a raised flag ends the call with
+// SocketError: another thread can stop a session whatever the socket layer does on a shutdown.
 std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, NetSocket socket,
-                    int timeoutSec);
+                    int timeoutSec, const std::atomic<bool>* cancel = nullptr);
 // A peer that closes the connection ends the call at once with SocketError: no more bytes can
 // come, so waiting out the deadline would only hold the session.
 std::size_t ReceiveAll(void* buffer, std::size_t length, ResultCode& status, NetSocket socket,
@@ -20,7 +23,7 @@ std::size_t ReceiveAll(void* buffer, std::size_t length, ResultCode& status, Net
 // One wait of at most remainingMs and one recv. Bytes received; 0 with status Ok when the
 // peer has closed; 0 with Timeout when nothing came in time.
 std::size_t ReceiveOnce(void* buffer, std::size_t length, long remainingMs, ResultCode& status,
-                        NetSocket socket);
+                        NetSocket socket, const std::atomic<bool>* cancel = nullptr);
 bool SetBlocking(NetSocket socket, bool nonBlocking);
 
 class CRdWr {
@@ -47,10 +50,14 @@ public:
     void SetStatus(ResultCode s) override { status = s; }
 
     NetSocket Socket() const;
+    // Ends the current and every later operation with SocketError (from any thread).
+    void Cancel() { cancelled.store(true); }
+    std::atomic<bool>* CancelFlag() { return &cancelled; }
 
 private:
     ResultCode status = Ok;
     CConnection* connection;
+    std::atomic<bool> cancelled{false};
     std::unique_ptr<std::uint8_t[]> pending;  // received, not yet read: [pendingStart, pendingEnd)
     std::size_t pendingStart = 0, pendingEnd = 0;
 };

@@ -1,4 +1,6 @@
 // One conversation with a handheld: device code, authorization, announcement, commands.
+#include <atomic>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -13,6 +15,19 @@ namespace {
 // How long a new session waits for a superseded one of the same device to let go.
 constexpr int kSupersedeWaitMs = 30000;
 
+std::atomic<bool> consoleEvents{true};
+
+void EventLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void EventLine(const char* format, ...) {
+    if (!consoleEvents.load(std::memory_order_relaxed)) return;
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    ConsoleWrite(line);
+}
+
 bool SameCode(const std::string& configured, const char* code) {
     if (configured.size() < kDeviceCodeSize || std::strlen(code) != kDeviceCodeSize) return false;
     return AnsiCompareNoCase(configured.substr(0, kDeviceCodeSize).c_str(), code) == 0;
@@ -23,37 +38,39 @@ CProtocol::CProtocol(CRdWr* r, const char* label) : rdwr(r), peerLabel(label ? l
 
 CProtocol::~CProtocol() {}
 
+void CProtocol::SetConsoleEvents(bool on) { consoleEvents.store(on); }
+
 void CProtocol::OnError(ResultCode result, int clientCode, const char* clientComment) {
-    ConsolePrintf("Error #%d, StatusCode = %d, CommentString = [%s]\n", result, clientCode, clientComment);
+    EventLine("Error #%d, StatusCode = %d, CommentString = [%s]\n", result, clientCode, clientComment);
 }
 void CProtocol::OnBlockReceived(std::uint32_t length, std::uint32_t number, std::uint32_t received) {
-    ConsolePrintf("BS=%lu, BN=%lu, RCVBYTES=%lu\n", static_cast<unsigned long>(length),
+    EventLine("BS=%lu, BN=%lu, RCVBYTES=%lu\n", static_cast<unsigned long>(length),
                   static_cast<unsigned long>(number), static_cast<unsigned long>(received));
 }
 void CProtocol::OnBlockSent(std::uint32_t length, std::uint32_t number, std::uint32_t sent) {
-    ConsolePrintf("BS=%lu, BN=%lu, SNDBYTES=%lu\n", static_cast<unsigned long>(length),
+    EventLine("BS=%lu, BN=%lu, SNDBYTES=%lu\n", static_cast<unsigned long>(length),
                   static_cast<unsigned long>(number), static_cast<unsigned long>(sent));
 }
 void CProtocol::OnReceiveStarted(std::uint32_t, std::uint32_t position) {
-    ConsolePrintf("Receiving started, position %lu\n", static_cast<unsigned long>(position));
+    EventLine("Receiving started, position %lu\n", static_cast<unsigned long>(position));
 }
 void CProtocol::OnSendStarted(std::uint32_t, std::uint32_t position) {
-    ConsolePrintf("Sending started, position %lu\n", static_cast<unsigned long>(position));
+    EventLine("Sending started, position %lu\n", static_cast<unsigned long>(position));
 }
 void CProtocol::OnAuthStarted(bool client) {
-    ConsolePrintf("Auth started, mode = %s\n", client ? "CLIENT" : "SERVER");
+    EventLine("Auth started, mode = %s\n", client ? "CLIENT" : "SERVER");
 }
 void CProtocol::OnAuthFinished(bool success) {
-    ConsolePrintf("Auth finished, result = %s\n", success ? "SUCCESS" : "FAILED");
+    EventLine("Auth finished, result = %s\n", success ? "SUCCESS" : "FAILED");
 }
 void CProtocol::OnDisconnected(int resultState) {
-    ConsolePrintf("Disconnected, ResultState = %d\n", resultState);
+    EventLine("Disconnected, ResultState = %d\n", resultState);
 }
 void CProtocol::OnSend(ResultCode status, int code, const char* text) {
-    ConsolePrintf("snd: %d:[%s]:%d\n", code, text, status);
+    EventLine("snd: %d:[%s]:%d\n", code, text, status);
 }
 void CProtocol::OnReceive(ResultCode status, int code, const char* text) {
-    ConsolePrintf("rcv: %d:[%s]:%d\n", code, text, status);
+    EventLine("rcv: %d:[%s]:%d\n", code, text, status);
 }
 
 ResultCode CProtocol::RunSession(const std::string& folder, bool syncTime) {
@@ -114,7 +131,7 @@ ResultCode CProtocol::Authorize(const std::string& folder, int& direction, char*
     DeviceClaim claim;
     if (sessionRegister) {
         bool superseded = false;
-        std::uint64_t ticket = sessionRegister->Claim(directoryName, socket, kSupersedeWaitMs, &superseded);
+        std::uint64_t ticket = sessionRegister->Claim(directoryName, socket, cancelFlag, kSupersedeWaitMs, &superseded);
         if (superseded)
             LogTraffic(peerLabel.c_str(), 0, id, "Previous session of this device superseded");
         if (!ticket) {
@@ -126,7 +143,9 @@ ResultCode CProtocol::Authorize(const std::string& folder, int& direction, char*
         claim.Set(sessionRegister, ticket);
     }
 
-    if (IsLockedBy1C(deviceFolder)) {
+    bool locked = IsLockedBy1C(deviceFolder);
+    if (Cancelled()) return SocketError;  // superseded while waiting for the lock
+    if (locked) {
         const char* text = "Data file exists but is locked by 1C";
         SendStatus(-300, text);
         LogTraffic(peerLabel.c_str(), direction, id, "%s", text);

@@ -304,6 +304,7 @@ bool Handheld::Upload(const std::string& localPath, const std::string& name, boo
     if (!f) return Fail("cannot read " + localPath);
     std::uint32_t size = static_cast<std::uint32_t>(FileSizeOf(localPath));
     std::uint32_t crc = HandheldFileCrc(localPath);
+    if (faults.wrongFileCrc) crc ^= 0x1234567u;
     std::uint32_t position = 0;
     if (resume && announcement.partialSize > 0 && announcement.partialCrc == crc &&
         announcement.partialSize <= size)

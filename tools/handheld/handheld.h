@@ -13,6 +13,7 @@ struct HandheldFaults {
     int corruptBlock = 0;       // upload: corrupt the data of this block once; download: reject it once
     int skipBlock = 0;          // upload: leave this block number out (out of sequence)
     bool hugeBlock = false;     // upload: announce a block of 999 999 999 bytes
+    bool wrongFileCrc = false;  // upload: announce a whole-file CRC that does not match
 };
 
 struct Announcement {

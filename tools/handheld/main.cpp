@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,7 @@ void Usage() {
         "  --corrupt-block K        upload: damage block K once; download: reject block K once\n"
         "  --skip-block K           upload: leave block number K out\n"
         "  --huge-block             upload: announce a block of 999999999 bytes\n"
+        "  --wrong-crc              upload: announce a whole-file CRC that does not match\n"
         "exit status: 0 done, 1 refused or failed, 2 usage\n");
 }
 
@@ -98,6 +100,7 @@ int main(int argc, char** argv) {
         else if (a == "--corrupt-block") faults.corruptBlock = std::atoi(value()), ++i;
         else if (a == "--skip-block") faults.skipBlock = std::atoi(value()), ++i;
         else if (a == "--huge-block") faults.hugeBlock = true;
+        else if (a == "--wrong-crc") faults.wrongFileCrc = true;
         else if (a == "--download") {
             Action x{Action::Download};
             x.file = value(), ++i;
