@@ -1,0 +1,14 @@
+// Resource identifiers of VeloraAddIn.dll.
+#pragma once
+
+#define IDR_TYPELIB 1          // TYPELIB resource: the type library
+#define IDR_ADDIN 102          // REGISTRY resource: the registration script
+#define IDD_PROPPAGE 203       // the property page dialog
+#define IDC_PAGE_ABOUT 1001    // property page: name, version and contacts
+#define IDC_PAGE_ZIP 1002      // property page: origin of the zip algorithms
+
+#define IDS_PAGE_TITLE 103
+#define IDS_ERRLOG_SOURCE 111
+#define IDS_NO_STATUS_LINE 112
+#define IDS_ERR_DESCRIPTION_EN 157   // "ErrDescription,..." alias of method 9
+#define IDS_ERR_DESCRIPTION_RU 251   // "ОписаниеОшибки,..." alias of method 9
