@@ -36,7 +36,9 @@ int NetLastError();               // the last socket error of this thread, as a 
 NetSocket NetTcpSocket();         // 0 on failure
 bool NetBind(NetSocket s, std::uint32_t ip, std::uint16_t port);  // ip 0 = any address
 bool NetListen(NetSocket s, int backlog);
-NetSocket NetAccept(NetSocket s, NetAddress* peer);               // 0 on failure
+// 0 on failure. The accepted socket has the listener's blocking mode (Winsock's rule, kept on
+// POSIX too).
+NetSocket NetAccept(NetSocket s, NetAddress* peer);
 bool NetConnect(NetSocket s, std::uint32_t ip, std::uint16_t port);
 bool NetSetNonBlocking(NetSocket s, bool nonBlocking);
 bool NetSetNoDelay(NetSocket s, bool on);

@@ -63,12 +63,27 @@ TEST_F(Net, ExchangesDataAndSeesTheOrderlyClose) {
     NetClose(listener);
 }
 
-TEST_F(Net, NonBlockingAcceptWouldBlock) {
+TEST_F(Net, NonBlockingListenerAndWhatItAccepts) {
     std::uint16_t port = 0;
     NetSocket listener = Listen(&port);
     ASSERT_TRUE(NetSetNonBlocking(listener, true));
     EXPECT_EQ(0u, NetAccept(listener, nullptr));
     EXPECT_EQ(NET_EWOULDBLOCK, NetLastError());
+
+    // The accepted socket is non-blocking like its listener: an empty read does not wait.
+    NetSocket client = NetTcpSocket();
+    ASSERT_TRUE(NetConnect(client, 0x7F000001, port));
+    ASSERT_EQ(1, NetWaitReadable(listener, 5, 0));
+    NetSocket server = NetAccept(listener, nullptr);
+    ASSERT_NE(0u, server);
+    char byte;
+    EXPECT_EQ(-1, NetRecv(server, &byte, 1));
+    EXPECT_EQ(NET_EWOULDBLOCK, NetLastError());
+    ASSERT_TRUE(NetSetNonBlocking(server, false));
+    ASSERT_EQ(1L, NetSend(client, "x", 1));
+    EXPECT_EQ(1L, NetRecv(server, &byte, 1));
+    NetClose(server);
+    NetClose(client);
     NetClose(listener);
 }
 

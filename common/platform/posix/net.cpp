@@ -125,6 +125,13 @@ NetSocket NetAccept(NetSocket s, NetAddress* peer) {
         fd = ::accept(Fd(s), reinterpret_cast<sockaddr*>(&a), &len);
     } while (fd < 0 && errno == EINTR);
     NetSocket r = Adopt(fd);
+    // Winsock gives an accepted socket the listener's blocking mode; do the same here so
+    // both builds behave alike.
+    int listenerFlags = ::fcntl(Fd(s), F_GETFL, 0);
+    if (r && listenerFlags >= 0 && (listenerFlags & O_NONBLOCK)) {
+        int flags = ::fcntl(Fd(r), F_GETFL, 0);
+        if (flags >= 0) ::fcntl(Fd(r), F_SETFL, flags | O_NONBLOCK);
+    }
     if (r && peer) {
         peer->ip = ntohl(a.sin_addr.s_addr);
         peer->port = ntohs(a.sin_port);
