@@ -94,8 +94,8 @@ STDMETHODIMP CAddIn::GetPropVal(long number, VARIANT* value) {
 }
 
 STDMETHODIMP CAddIn::SetPropVal(long number, VARIANT* value) {
+  if ((number < 0 || number > 2) || !value || V_VT(value) != VT_I4) return S_FALSE;
   if (number == 1) return S_OK;  // IsTimerPresent: accepted, nothing changes
-  if ((number != 0 && number != 2) || !value || V_VT(value) != VT_I4) return S_FALSE;
   BOOL flag = V_I4(value) ? TRUE : FALSE;
   if (number == 0) enabled = flag;
   else copyWindowVisible = flag;

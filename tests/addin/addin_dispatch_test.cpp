@@ -39,7 +39,7 @@ TEST_F(Dispatch, SettingProperties) {
       {0, Variant(0.0), S_FALSE, 1, 1},    {0, Variant(), S_FALSE, 1, 1},
       {0, Variant(0L), S_OK, 0, 1},        {2, Variant(0L), S_OK, 0, 0},
       {2, Variant(L"x"), S_FALSE, 0, 0},   {2, Variant(-3L), S_OK, 0, 1},
-      {1, Variant(0L), S_OK, 0, 1},        {1, Variant(L"x"), S_OK, 0, 1},
+      {1, Variant(0L), S_OK, 0, 1},        {1, Variant(L"x"), S_FALSE, 0, 1},
       {3, Variant(1L), S_FALSE, 0, 1},     {4, Variant(1L), S_FALSE, 0, 1},
       {-1, Variant(1L), S_FALSE, 0, 1},
   };

@@ -5,6 +5,7 @@
 #   check_dll.sh I686_DLL X64_DLL
 # Exit 0 when both pass, 1 on a failure, 77 (skipped) when the i686 tree is not built.
 set -uo pipefail
+export LC_ALL=C PYTHONUTF8=1  # the tools' own messages are matched below
 i686_dll=$1 x64_dll=$2
 fail=0
 
