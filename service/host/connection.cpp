@@ -1,0 +1,17 @@
+#include "host/connection.h"
+
+#include <cstring>
+
+const char* CConnection::PeerAddressText() {
+    std::string text = NetAddressText(peer.ip);
+    std::strncpy(peerText, text.c_str(), sizeof peerText - 1);
+    peerText[sizeof peerText - 1] = '\0';
+    return peerText;
+}
+
+void CConnection::Release() {
+    if (!socket) return;
+    NetSetNonBlocking(socket, false);
+    NetClose(socket);
+    socket = 0;
+}

@@ -1,0 +1,20 @@
+#include "host/connection.h"
+#include "host/service.h"
+#include "platform/codepage.h"
+#include "protocol/session_entry.h"
+
+int SessionThread(CConnection* connection) {
+    // The accept thread has already counted this session in activeSessions.
+    connection->SetTimeout(30000);
+    ConfigView view = ConfigSnapshot();  // the session keeps the folder it started with
+    ConsolePrintf("Connection accepted from %s:%d\n", connection->PeerAddressText(), connection->PeerPort());
+    try {
+        RunHandheldSession(connection, view.exchangeFolder, view.syncTime);
+    } catch (...) {
+        // A failing session must not end the service: its connection is closed below.
+    }
+    ConsolePrintf("End connection\n");
+    delete connection;
+    --activeSessions;
+    return 0;
+}
