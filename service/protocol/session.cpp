@@ -164,11 +164,31 @@ ResultCode CProtocol::FindDevice(const std::string& folder, const char* code, st
                                  const DirEntry*& entry, char* agent) {
     entry = nullptr;
     listing.Clear();
-    // Authorization looks at the top level and at the device folder's own files only, so only
-    // those are listed: the cost stays flat however many files the device folders keep.
-    listing.ListTop(folder);
     std::shared_ptr<const DeviceTable> table = devices;
     if (!table) return Aborted;
+    // Authorization looks at the top level of the exchange folder and at the device folder's
+    // own files only, so nothing deeper is listed: the cost does not grow with the files kept
+    // in the device folders.
+#ifndef _WIN32
+    // Identifiers are unique, so the one row of this code decides. On a case-sensitive file
+    // system a folder named exactly as configured is found without listing every folder.
+    for (int i = 0; i < table->Count(); ++i) {
+        std::size_t k = static_cast<std::size_t>(i);
+        if (!SameCode(table->deviceIds[k], code)) continue;
+        FileItem item;
+        if (!GetFileItem(JoinPath(folder, table->directories[k]), &item) || !item.IsFolder()) break;
+        DirEntry e;
+        e.name = table->directories[k];
+        e.type = 'd';
+        e.findData = item;
+        DirListing::ListChildren(e, JoinPath(folder, e.name));
+        listing.Entries().push_back(std::move(e));
+        std::snprintf(agent, 128, "%s", table->agentNames[k].c_str());
+        entry = &listing.Entries().back();
+        return Ok;
+    }
+#endif
+    listing.ListTop(folder);
     for (DirEntry& e : listing.Entries()) {
         if (e.type != 'd') continue;
         for (int i = 0; i < table->Count(); ++i) {

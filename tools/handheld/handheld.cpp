@@ -368,6 +368,7 @@ bool Handheld::Upload(const std::string& localPath, const std::string& name, boo
     seconds = Since(start);
     std::fclose(f);
     if (!ok) return false;
+    uploadedBytes = size - position;
     char line[160];
     std::snprintf(line, sizeof line, "uploaded %lu bytes from position %lu, crc %lu, %u blocks",
                   static_cast<unsigned long>(size - position), static_cast<unsigned long>(position),

@@ -59,6 +59,7 @@ public:
 
     // What the last download received.
     std::uint32_t downloadSize = 0, downloadCrc = 0, downloadPosition = 0;
+    std::uint32_t uploadedBytes = 0;  // data bytes of the last upload
     std::vector<std::uint32_t> blockNumbers;  // numbers of the blocks of the last transfer
     int lastCode = 0;
     std::string lastText;

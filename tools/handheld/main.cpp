@@ -165,7 +165,14 @@ int main(int argc, char** argv) {
         hh.StaySilent();
         std::printf("service closed the connection: %s\n", hh.PeerClosed(5) ? "yes" : "no");
         status = 1;
-    } else if (!hh.Authorize(code, binary, version)) {
+    } else if (![&] {
+                   auto t0 = std::chrono::steady_clock::now();
+                   bool ok = hh.Authorize(code, binary, version);
+                   if (ok)
+                       std::printf("authorized in %.2f ms\n",
+                                   std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+                   return ok;
+               }()) {
         status = 1;
     } else {
         const Announcement& an = hh.Announced();
@@ -188,6 +195,8 @@ int main(int argc, char** argv) {
                 }
                 case Action::Upload:
                     ok = hh.Upload(x.file, x.name, x.named, blockSize, resumeUpload);
+                    if (ok && hh.seconds > 0)
+                        std::printf("upload rate: %.1f MB/s\n", hh.uploadedBytes / hh.seconds / 1e6);
                     break;
                 case Action::Command:
                     ok = hh.SendCommand(x.code, x.text);
