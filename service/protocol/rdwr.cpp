@@ -34,50 +34,64 @@ int WaitFor(NetSocket socket, bool writable, long left, const std::atomic<bool>*
 bool SetBlocking(NetSocket socket, bool nonBlocking) { return NetSetNonBlocking(socket, nonBlocking); }
 
 std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, NetSocket socket,
-                    int timeoutSec, const std::atomic<bool>* cancel) {
+                    int timeoutSec, const std::atomic<bool>* cancel, bool switchMode) {
     status = ZeroSocket;
     if (socket == 0) return 0;
     status = Ok;
     std::size_t sent = 0;
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSec);
-    if (!SetBlocking(socket, true)) {
+    if (switchMode && !SetBlocking(socket, true)) {
         status = SocketError;
         return 0;
     }
     const char* p = static_cast<const char*>(data);
+    // A socket the caller keeps non-blocking is tried at once: its buffer usually has room.
+    bool wait = switchMode;
     while (sent < length) {
         long left = RemainingMs(deadline);
         if (left == 0) {
             status = Timeout;
             break;
         }
-        int ready = WaitFor(socket, true, left, cancel);
-        if (ready != 1) {
-            status = ready < 0 ? SocketError : Timeout;
-            return sent;
+        if (wait) {
+            int ready = WaitFor(socket, true, left, cancel);
+            if (ready != 1) {
+                status = ready < 0 ? SocketError : Timeout;
+                return sent;
+            }
         }
         long n = NetSend(socket, p + sent, length - sent);
         if (n < 0) {
-            if (NetLastError() == NET_EWOULDBLOCK) {
-                // Writable by select yet full: wait a moment rather than spin.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
+            if (NetLastError() != NET_EWOULDBLOCK) {
+                status = SocketError;
+                return sent;
             }
-            status = SocketError;
-            return sent;
+            // Full: wait for room; if select said there was room, a moment more.
+            if (wait) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            wait = true;
+            continue;
         }
         sent += static_cast<std::size_t>(n);
+        wait = switchMode;
     }
     return sent;
 }
 
 std::size_t ReceiveOnce(void* buffer, std::size_t length, long remainingMs, ResultCode& status,
-                        NetSocket socket, const std::atomic<bool>* cancel) {
+                        NetSocket socket, const std::atomic<bool>* cancel, bool nonBlocking) {
     status = ZeroSocket;
     if (socket == 0) return 0;
     status = Ok;
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(remainingMs);
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if (first && nonBlocking && !(cancel && cancel->load())) {
+            long n = NetRecv(socket, buffer, length);  // what is there already, without a wait
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (NetLastError() != NET_EWOULDBLOCK) {
+                status = SocketError;
+                return 0;
+            }
+        }
         long left = RemainingMs(deadline);
         int ready = left > 0 ? WaitFor(socket, false, left, cancel) : 0;
         if (ready != 1) {
@@ -125,6 +139,7 @@ CServerRdWr::CServerRdWr(CConnection* c) : connection(c) {
         // Block headers and acknowledgements are small writes; without this each one waits for
         // the peer's delayed acknowledgement.
         NetSetNoDelay(s, true);
+        nonBlocking = SetBlocking(s, true);
     }
 }
 
@@ -144,7 +159,7 @@ void CServerRdWr::Write(const void* buffer, std::size_t length) {
         return;
     }
     int timeout = connection ? connection->timeoutSec : 0;
-    SendAll(buffer, length, status, Socket(), timeout, &cancelled);
+    SendAll(buffer, length, status, Socket(), timeout, &cancelled, !nonBlocking);
 }
 
 void CServerRdWr::Read(void* buffer, std::size_t length) {
@@ -174,11 +189,11 @@ void CServerRdWr::Read(void* buffer, std::size_t length) {
         std::size_t want = length - got;
         std::size_t n;
         if (want >= kReadChunk) {
-            n = ReceiveOnce(out + got, want, left, status, s, &cancelled);  // large data straight in
+            n = ReceiveOnce(out + got, want, left, status, s, &cancelled, nonBlocking);  // large data straight in
             if (status == Ok) got += n;
         } else {
             if (!pending) pending.reset(new std::uint8_t[kReadChunk]);
-            n = ReceiveOnce(pending.get(), kReadChunk, left, status, s, &cancelled);
+            n = ReceiveOnce(pending.get(), kReadChunk, left, status, s, &cancelled, nonBlocking);
             pendingStart = 0;
             pendingEnd = status == Ok ? n : 0;
         }

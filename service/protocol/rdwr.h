@@ -14,16 +14,19 @@ class CConnection;
 // whole seconds), so one call of many bytes has that time in all.
 // With `cancel`, waits are cut into short slices and a raised flag ends the call with
 // SocketError: another thread can stop a session whatever the socket layer does on a shutdown.
+// switchMode false: the caller keeps the socket non-blocking already (saves a call per write).
 std::size_t SendAll(const void* data, std::size_t length, ResultCode& status, NetSocket socket,
-                    int timeoutSec, const std::atomic<bool>* cancel = nullptr);
+                    int timeoutSec, const std::atomic<bool>* cancel = nullptr, bool switchMode = true);
 // A peer that closes the connection ends the call at once with SocketError: no more bytes can
 // come, so waiting out the deadline would only hold the session.
 std::size_t ReceiveAll(void* buffer, std::size_t length, ResultCode& status, NetSocket socket,
                        int timeoutSec);
-// One wait of at most remainingMs and one recv. Bytes received; 0 with status Ok when the
-// peer has closed; 0 with Timeout when nothing came in time.
+// At most one successful recv within remainingMs. Bytes received; 0 with status Ok when the
+// peer has closed; 0 with Timeout when nothing came in time. With nonBlocking (the caller
+// knows the socket is) data already waiting is taken without a wait first.
 std::size_t ReceiveOnce(void* buffer, std::size_t length, long remainingMs, ResultCode& status,
-                        NetSocket socket, const std::atomic<bool>* cancel = nullptr);
+                        NetSocket socket, const std::atomic<bool>* cancel = nullptr,
+                        bool nonBlocking = false);
 bool SetBlocking(NetSocket socket, bool nonBlocking);
 
 class CRdWr {
@@ -37,8 +40,9 @@ public:
     virtual void SetStatus(ResultCode status) = 0;
 };
 
-// Over one accepted connection (not owned). Reads are buffered: a status message or a block
-// header and its data usually arrive in one recv instead of one call per byte.
+// Over one accepted connection (not owned). The socket is kept non-blocking and without
+// Nagle's delay; reads are buffered, so a status message or a block header and its data
+// usually arrive in one recv instead of one call per byte.
 class CServerRdWr : public CRdWr {
 public:
     explicit CServerRdWr(CConnection* connection);
@@ -58,6 +62,7 @@ private:
     ResultCode status = Ok;
     CConnection* connection;
     std::atomic<bool> cancelled{false};
+    bool nonBlocking = false;  // set once by the constructor
     std::unique_ptr<std::uint8_t[]> pending;  // received, not yet read: [pendingStart, pendingEnd)
     std::size_t pendingStart = 0, pendingEnd = 0;
 };

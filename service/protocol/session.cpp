@@ -169,14 +169,17 @@ ResultCode CProtocol::FindDevice(const std::string& folder, const char* code, st
     // Authorization looks at the top level of the exchange folder and at the device folder's
     // own files only, so nothing deeper is listed: the cost does not grow with the files kept
     // in the device folders.
-#ifndef _WIN32
-    // Identifiers are unique, so the one row of this code decides. On a case-sensitive file
-    // system a folder named exactly as configured is found without listing every folder.
+    // Identifiers are unique, so the one row of this code decides, and a folder named as
+    // configured is found without listing every folder. Only when that fails (another letter
+    // case on a case-sensitive file system, or no folder) is the top level listed.
     for (int i = 0; i < table->Count(); ++i) {
         std::size_t k = static_cast<std::size_t>(i);
         if (!SameCode(table->deviceIds[k], code)) continue;
+        const std::string& dir = table->directories[k];
+        // Only a name inside the exchange folder: a listing never shows "", "." or "..".
+        if (dir.empty() || dir == "." || dir == "..") break;
         FileItem item;
-        if (!GetFileItem(JoinPath(folder, table->directories[k]), &item) || !item.IsFolder()) break;
+        if (!GetFileItem(JoinPath(folder, dir), &item) || !item.IsFolder()) break;
         DirEntry e;
         e.name = table->directories[k];
         e.type = 'd';
@@ -187,7 +190,6 @@ ResultCode CProtocol::FindDevice(const std::string& folder, const char* code, st
         entry = &listing.Entries().back();
         return Ok;
     }
-#endif
     listing.ListTop(folder);
     for (DirEntry& e : listing.Entries()) {
         if (e.type != 'd') continue;

@@ -10,6 +10,7 @@
 #include "support.h"
 
 constexpr char kDeviceNoFolder[] = "11111111-2222-3333-4444-555555555555";
+constexpr char kDeviceDotDot[] = "66666666-7777-8888-9999-AAAAAAAAAAAA";
 
 struct SessionTest : ::testing::Test {
     TempDir ex;
@@ -27,7 +28,7 @@ struct SessionTest : ::testing::Test {
     }
     static std::vector<TestDevice> Devices() {
         return {{kDeviceA, "Agent A", "PPC1"}, {kDeviceB, "Агент Б", "ppc2"},
-                {kDeviceNoFolder, "Nobody", "PPC9"}};
+                {kDeviceNoFolder, "Nobody", "PPC9"}, {kDeviceDotDot, "Up", ".."}};
     }
     std::string In1(const std::string& name) const { return JoinPath(ex / "PPC1", name); }
     std::unique_ptr<Handheld> Connected(const char* id = kDeviceA, bool binary = false, int version = 22) {

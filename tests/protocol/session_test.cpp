@@ -58,7 +58,8 @@ TEST_F(SessionTest, TimePrefixNeedsVersion22) {
 }
 
 TEST_F(SessionTest, UnknownCodesAndMissingFoldersAreRefused) {
-    const char* refused[] = {"00000000-0000-0000-0000-000000000000", kDeviceNoFolder};
+    // Unknown; configured without its folder; a "folder" that is the exchange folder's parent.
+    const char* refused[] = {"00000000-0000-0000-0000-000000000000", kDeviceNoFolder, kDeviceDotDot};
     for (const char* id : refused) {
         RawClient c(server->Port());
         c.ReceiveStatus();
@@ -67,7 +68,7 @@ TEST_F(SessionTest, UnknownCodesAndMissingFoldersAreRefused) {
         EXPECT_TRUE(c.Closed());
     }
     std::vector<std::string> log = Lines(Log());
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 3u);
     EXPECT_TRUE(Has(log[1], std::string(" 127.0.0.1 ") + kDeviceNoFolder +
                                 " Bad PPC code or server configuration error"))
         << log[1];

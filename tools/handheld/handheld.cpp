@@ -78,12 +78,13 @@ bool Handheld::Connect(const std::string& host, std::uint16_t port) {
                     std::to_string(NetLastError()) + ")");
     }
     NetSetNoDelay(socket, true);
+    if (!NetSetNonBlocking(socket, true)) return Fail("cannot switch the socket to non-blocking mode");
     return true;
 }
 
 bool Handheld::SendAllBytes(const void* data, std::size_t length) {
     ResultCode status = Ok;
-    SendAll(data, length, status, socket, timeoutSec);
+    SendAll(data, length, status, socket, timeoutSec, nullptr, false);
     if (status != Ok) return Fail("send failed: " + ResultText(status));
     return true;
 }
@@ -106,7 +107,7 @@ bool Handheld::ReadAllBytes(void* data, std::size_t length) {
         if (left <= 0) return Fail("read failed: Timeout");
         ResultCode status = Ok;
         inBuffer.resize(64 * 1024);
-        std::size_t n = ReceiveOnce(inBuffer.data(), inBuffer.size(), left, status, socket);
+        std::size_t n = ReceiveOnce(inBuffer.data(), inBuffer.size(), left, status, socket, nullptr, true);
         inStart = 0;
         inEnd = status == Ok ? n : 0;
         if (status != Ok) return Fail("read failed: " + ResultText(status));
