@@ -77,15 +77,17 @@ void FormatNow(char* buffer) {
     FormatTimestamp(local, buffer);
 }
 
-void LogMessage(const char* text) {
+// Stamps and appends one line under the log lock; the stamp is taken inside the lock so
+// lines appear in time order.
+static void AppendStamped(const std::string& rest) {
     char stamp[20];
     std::lock_guard<std::mutex> lock(LogLock());
     FormatNow(stamp);
-    std::string line = stamp;
-    line += " ***** ";
-    line += text ? text : "";
-    line += "\n";
-    WriteLine(line);
+    WriteLine(stamp + rest + "\n");
+}
+
+void LogMessage(const char* text) {
+    AppendStamped(std::string(" ***** ") + (text ? text : ""));
 }
 
 void LogTraffic(const char* label, int direction, const char* tag, const char* format, ...) {
@@ -94,11 +96,7 @@ void LogTraffic(const char* label, int direction, const char* tag, const char* f
     std::string text = Format(format ? format : "", args);
     va_end(args);
 
-    char stamp[20];
-    std::lock_guard<std::mutex> lock(LogLock());
-    FormatNow(stamp);
-    std::string line = stamp;
-    line += " ";
+    std::string line = " ";
     line += label ? label : "";
     line += " ";
     if (direction == -1) line += "OUT ";
@@ -108,6 +106,5 @@ void LogTraffic(const char* label, int direction, const char* tag, const char* f
         line += " ";
     }
     line += text;
-    line += "\n";
-    WriteLine(line);
+    AppendStamped(line);
 }
