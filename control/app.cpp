@@ -1,0 +1,3 @@
+#include "app.h"
+
+ControlApp g_app;

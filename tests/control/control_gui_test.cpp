@@ -1,0 +1,405 @@
+// The control panel end to end under Wine: it is started as a separate process and driven
+// through its windows and message boxes, and what it leaves in the Service Control Manager,
+// the registry and the file system is checked. The service it installs is the real one.
+#include <gtest/gtest.h>
+
+#include "gui_driver.h"
+#include "machine.h"
+
+namespace {
+const wchar_t kInstallQuestion[] = L"Служба 'Velora СОД' не установлена, установить?";
+const wchar_t kInstalled[] = L"Служба 'Velora Service' установлена.";
+const wchar_t kRemoved[] = L"Служба 'Velora Service' удалена.";
+const wchar_t kStopped[] = L"Служба остановлена. ";
+
+enum { kMore = 1016, kFrame = 1017, kEdit = 1014, kFolderMenu = 1015, kApply = 1013, kStart = 1026,
+       kStop = 1027, kRestart = 1032, kPause = 1033, kContinue = 1034, kRemove = 1035 };
+
+std::wstring Folder(const wchar_t* name) { return std::wstring(kTestRoot) + L"\\" + name; }
+
+std::wstring CreateQuestion(const std::wstring& folder) {
+    return L"Каталог " + folder + L" не существует. Создать?";
+}
+std::wstring TemplateCreated(const std::wstring& folder) {
+    return L"Файл " + folder + L"\\config.xml не найден, создан шаблон.";
+}
+
+// The template config.xml as the service's documentation gives it, encoded here on its own.
+std::string ExpectedTemplate() {
+    const wchar_t* text =
+        L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+        L"<VeloraServer VERSION=\"1.0\">\r\n"
+        L"\t<ServerConfig PortExternal=\"5555\" ConfigID=\"11111111-1111-1111-1111-111111111111\" />\r\n"
+        L"\t<!-- PortExternal - номер порта для запросов от КПК -->\r\n"
+        L"\t<!-- Образец описания настроек для КПК: -->\r\n"
+        L"\t<PPC DEVICE_ID=\"00000000-0000-0000-0000-000000000000\" PSEUDONIM=\"Agent1\" DIRECTORY=\"PPC1\" />\r\n"
+        L"</VeloraServer>\r\n";
+    std::string bytes;
+    for (const wchar_t* p = text; *p; ++p) {
+        bytes += static_cast<char>(*p & 0xFF);
+        bytes += static_cast<char>((*p >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+std::string BuiltServiceExe() {
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(HostPath(SERVICE_EXE), &bytes));
+    return bytes;
+}
+
+SIZE WindowSize(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+void ToggleMore(HWND main, const wchar_t* expectText) {
+    Click(main, kMore);
+    for (int i = 0; i < 100 && ItemText(main, kMore) != expectText; ++i) Sleep(100);
+    ASSERT_EQ(Narrow(ItemText(main, kMore)), Narrow(expectText));
+    Sleep(300);  // the layout finishes with the status refresh
+}
+
+void CloseControlPanel(CtrlProcess& ctrl, HWND main) {
+    PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(ctrl.WaitExit(10000), 0);
+}
+
+// Installs with `folder` on the command line (the folder exists) and returns the window.
+HWND InstallWithFolder(CtrlProcess& ctrl, const std::wstring& folder) {
+    ExpectBox(ctrl.Pid(), kInstallQuestion, Kind::Question, IDYES);
+    if (!PathExists(folder + L"\\config.xml")) ExpectBox(ctrl.Pid(), TemplateCreated(folder), Kind::Plain, IDOK);
+    ExpectBox(ctrl.Pid(), kInstalled, Kind::Plain, IDOK);
+    return WaitMainWindow(ctrl.Pid());
+}
+
+void Shot(const char* name) {
+    std::string path = std::string(SHOTS_DIR) + "/" + name;
+    EXPECT_TRUE(Screenshot(path)) << path;
+}
+
+class ControlPanel : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Without a window manager on the test display Wine draws the window frames itself.
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, L"N", 4);
+    }
+    void SetUp() override { CleanMachine(); }
+    void TearDown() override { CleanMachine(); }
+};
+
+TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
+    std::wstring folder = Folder(L"a\\b\\exch");
+    CtrlProcess ctrl(folder + L"\\");
+    DWORD pid = ctrl.Pid();
+    ExpectBox(pid, kInstallQuestion, Kind::Question, IDYES);
+    ExpectBox(pid, CreateQuestion(folder), Kind::Question, IDYES);  // nested folders, no folder dialog
+    ExpectBox(pid, TemplateCreated(folder), Kind::Plain, IDOK);
+    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);
+    HWND main = WaitMainWindow(pid);
+    ASSERT_TRUE(main);
+
+    std::wstring stored;
+    EXPECT_TRUE(ReadParamString(L"Exchange", L"ExchFolder", &stored));
+    EXPECT_EQ(Narrow(stored), Narrow(folder));
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(folder + L"\\config.xml", &bytes));
+    EXPECT_TRUE(bytes == ExpectedTemplate()) << "config.xml differs from the template";
+    ASSERT_TRUE(ReadFileBytes(SystemExePath(), &bytes));
+    EXPECT_TRUE(bytes == BuiltServiceExe()) << "the installed service differs from the built one";
+    DWORD version = 0;
+    EXPECT_TRUE(ReadParamDword(nullptr, L"Version", &version));
+    EXPECT_EQ(version, 2520u);
+    ServiceConfigInfo config = ReadServiceConfig(L"VeloraService");
+    ASSERT_TRUE(config.found);
+    EXPECT_EQ(config.type, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(Narrow(config.binaryPath), Narrow(SystemExePath()));
+    EXPECT_EQ(Narrow(config.dependencies), "TCPIP");
+    EXPECT_EQ(Narrow(config.displayName), "Velora Service");
+    std::string description;
+    EXPECT_TRUE(ReadServiceKeyAnsi("Description", &description));
+    EXPECT_EQ(description, std::string("Velora СОД", 11));  // ANSI with its zero: 11 bytes
+
+    wchar_t caption[64] = L"";
+    GetWindowTextW(main, caption, 64);
+    EXPECT_EQ(Narrow(caption), Narrow(L"Velora СОД"));
+    WaitStatus(main, kStopped);
+    EXPECT_EQ(ServiceButtons(main), "100001");
+    EXPECT_FALSE(ItemVisible(main, kStart));  // collapsed
+    Sleep(500);
+    Shot("collapsed.png");
+
+    Click(main, kStart);
+    WaitStatus(main, L"Служба запущена. Пользователей: 1");
+    EXPECT_EQ(ServiceButtons(main), "011100");
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_RUNNING));
+    ToggleMore(main, L"Дополнительно <<");
+    Sleep(500);
+    Shot("expanded.png");
+
+    Click(main, kPause);
+    WaitStatus(main, L"Пауза. Пользователей: 1");
+    EXPECT_EQ(ServiceButtons(main), "011010");
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_PAUSED));
+    // The 5-second timer shows what the registry says now.
+    WriteParamDword(L"Exchange", L"UserCount", 3);
+    WaitStatus(main, L"Пауза. Пользователей: 3", 12000);
+
+    Click(main, kContinue);
+    WaitStatus(main, L"Служба запущена. Пользователей: 3");
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_RUNNING));
+
+    Click(main, kStop);
+    WaitStatus(main, kStopped);
+    EXPECT_EQ(ServiceButtons(main), "100001");
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_STOPPED));
+
+    Click(main, kStart);
+    WaitStatus(main, L"Служба запущена. Пользователей: 1");
+    DWORD firstProcess = ServiceProcessId(L"VeloraService");
+    Click(main, kRestart);
+    DWORD secondProcess = 0;
+    for (int i = 0; i < 300; ++i, Sleep(100)) {
+        secondProcess = ServiceProcessId(L"VeloraService");
+        if (secondProcess && secondProcess != firstProcess && ServiceState(L"VeloraService") == SERVICE_RUNNING) break;
+    }
+    EXPECT_NE(secondProcess, firstProcess) << "the service was not restarted";
+    WaitStatus(main, L"Служба запущена. Пользователей: 1");
+    Click(main, kRemove);  // disabled while the service runs
+    EXPECT_TRUE(NoBoxWithin(pid, 1500));
+
+    Click(main, kStop);
+    WaitStatus(main, kStopped);
+    Click(main, kRemove);
+    ExpectBox(pid, L"Вы действительно хотите удалить службу?", Kind::Question, IDYES);
+    ExpectBox(pid, kRemoved, Kind::Plain, IDOK, 60000);
+    EXPECT_EQ(ctrl.WaitExit(15000), 0);
+    EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
+    EXPECT_FALSE(PathExists(SystemExePath()));
+}
+
+TEST_F(ControlPanel, FaultyConfigurationIsReportedAndOffered) {
+    std::wstring folder = Folder(L"faulty");
+    // Two handhelds with the same folder (differing only in case): a validation fault.
+    WriteFileBytes(folder + L"\\config.xml",
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<VeloraServer VERSION=\"1.0\">\r\n"
+                   "<ServerConfig PortExternal=\"5555\" />\r\n"
+                   "<PPC DEVICE_ID=\"11111111-0000-0000-0000-000000000001\" PSEUDONIM=\"A1\" DIRECTORY=\"ppc1\" />\r\n"
+                   "<PPC DEVICE_ID=\"11111111-0000-0000-0000-000000000002\" PSEUDONIM=\"A2\" DIRECTORY=\"PPC1\" />\r\n"
+                   "</VeloraServer>\r\n");
+    CtrlProcess ctrl(folder);
+    DWORD pid = ctrl.Pid();
+    HWND main = InstallWithFolder(ctrl, folder);
+    ASSERT_TRUE(main);
+    WaitStatus(main, kStopped);
+
+    Click(main, kStart);
+    Box failure = WaitBox(pid, 60000);
+    const std::wstring prefix = L"Службу 'Velora Service' не удалось запустить - ";
+    EXPECT_EQ(Narrow(failure.text.substr(0, prefix.size())), Narrow(prefix));
+    // The reason is the service's own exit code, not the status query that succeeded.
+    EXPECT_NE(failure.text.find(L"(0x42a)"), std::wstring::npos) << Narrow(failure.text);
+    EXPECT_STREQ(KindName(failure.kind), "error");
+    Press(failure.window, IDOK);
+    ExpectBox(pid, L"Ошибка файла конфигурации. Показать подробнее?", Kind::Question, IDNO);
+    WaitStatus(main, L"Служба остановлена. Ошибка файла конфигурации.");
+    EXPECT_EQ(ServiceButtons(main), "100001");
+    EXPECT_TRUE(PathExists(folder + L"\\config.err"));
+
+    CloseControlPanel(ctrl, main);
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_STOPPED));  // stays installed
+}
+
+TEST_F(ControlPanel, DecliningInstallationWritesNothing) {
+    std::wstring folder = Folder(L"never");
+    CtrlProcess ctrl(folder + L"\\");
+    ExpectBox(ctrl.Pid(), kInstallQuestion, Kind::Question, IDNO);
+    EXPECT_EQ(ctrl.WaitExit(10000), 1);
+    EXPECT_FALSE(ParametersKeyExists());
+    EXPECT_FALSE(PathExists(SystemExePath()));
+    EXPECT_FALSE(PathExists(folder));
+    EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
+}
+
+TEST_F(ControlPanel, FolderDialogWithoutCommandLine) {
+    {
+        CtrlProcess ctrl(L"");
+        ExpectBox(ctrl.Pid(), kInstallQuestion, Kind::Question, IDYES);
+        HWND dialog = WaitFolderDialog(ctrl.Pid());
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(Narrow(ItemText(dialog, 1030)), "C:\\VeloraSrvRoot");
+        Press(dialog, IDCANCEL);
+        EXPECT_EQ(ctrl.WaitExit(10000), 1);
+        EXPECT_FALSE(PathExists(SystemExePath()));
+        EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
+    }
+    std::wstring folder = Folder(L"dialog");
+    CtrlProcess ctrl(L"");
+    DWORD pid = ctrl.Pid();
+    ExpectBox(pid, kInstallQuestion, Kind::Question, IDYES);
+    HWND dialog = WaitFolderDialog(pid);
+    ASSERT_TRUE(dialog);
+    wchar_t caption[64] = L"";
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_EQ(Narrow(caption), Narrow(L"Velora СОД"));
+    SetItemText(dialog, 1030, L"");
+    Press(dialog, IDOK, false);
+    ExpectBox(pid, L"Укажите папку обмена данными.", Kind::Warning, IDOK);
+    SetItemText(dialog, 1030, folder + L"\\");
+    Press(dialog, IDOK, false);
+    ExpectBox(pid, CreateQuestion(folder), Kind::Question, IDYES);
+    ExpectBox(pid, TemplateCreated(folder), Kind::Plain, IDOK);
+    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);
+    HWND main = WaitMainWindow(pid);
+    ASSERT_TRUE(main);
+    std::wstring stored;
+    EXPECT_TRUE(ReadParamString(L"Exchange", L"ExchFolder", &stored));
+    EXPECT_EQ(Narrow(stored), Narrow(folder));
+    EXPECT_EQ(Narrow(ItemText(main, kEdit)), Narrow(folder));
+    CloseControlPanel(ctrl, main);
+}
+
+TEST_F(ControlPanel, SecondInstanceOnlyRaisesTheFirst) {
+    std::wstring folder = Folder(L"single");
+    CreateDirectoryW(kTestRoot, nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CtrlProcess first(folder);
+    HWND main = InstallWithFolder(first, folder);
+    ASSERT_TRUE(main);
+    PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    for (int i = 0; i < 50 && !IsIconic(main); ++i) Sleep(100);
+    ASSERT_TRUE(IsIconic(main));
+
+    CtrlProcess second(L"");
+    EXPECT_EQ(second.WaitExit(15000), 0);
+    for (int i = 0; i < 50 && IsIconic(main); ++i) Sleep(100);
+    EXPECT_FALSE(IsIconic(main)) << "the first window was not restored";
+    EXPECT_TRUE(first.Running());
+    CloseControlPanel(first, main);
+}
+
+TEST_F(ControlPanel, OldVersionIsOfferedForRemovalAndReinstalled) {
+    std::wstring folder = Folder(L"old");
+    CreateDirectoryW(kTestRoot, nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    {
+        CtrlProcess ctrl(folder);
+        HWND main = InstallWithFolder(ctrl, folder);
+        ASSERT_TRUE(main);
+        Click(main, kStart);
+        WaitStatus(main, L"Служба запущена. Пользователей: 1");
+        CloseControlPanel(ctrl, main);
+    }
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_RUNNING));  // outlives the window
+
+    WriteParamDword(nullptr, L"Version", 2519);
+    {
+        CtrlProcess ctrl(L"");
+        ExpectBox(ctrl.Pid(), L"Онбаружена служба 'Velora СОД' старой версии (ver. 2.519). Удалить службу?",
+                  Kind::Question, IDNO);
+        EXPECT_EQ(ctrl.WaitExit(10000), 1);
+        EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_RUNNING));
+    }
+
+    DeleteParam(nullptr, L"Version");
+    CtrlProcess ctrl(L"");
+    DWORD pid = ctrl.Pid();
+    ExpectBox(pid, L"Онбаружена служба 'Velora СОД' старой версии (ver. 1.0). Удалить службу?", Kind::Question,
+              IDYES);
+    ExpectBox(pid, kRemoved, Kind::Plain, IDOK, 60000);
+    Box again = WaitBox(pid);
+    EXPECT_EQ(Narrow(again.text), Narrow(kInstallQuestion));
+    EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
+    EXPECT_FALSE(PathExists(SystemExePath()));
+    Press(again.window, IDYES);
+    HWND dialog = WaitFolderDialog(pid);
+    ASSERT_TRUE(dialog);
+    SetItemText(dialog, 1030, folder);
+    Press(dialog, IDOK, false);
+    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);  // config.xml is there: no template
+    HWND main = WaitMainWindow(pid);
+    ASSERT_TRUE(main);
+    EXPECT_TRUE(NoBoxWithin(pid, 2000)) << "the old-version check ran twice";
+    DWORD version = 0;
+    EXPECT_TRUE(ReadParamDword(nullptr, L"Version", &version));
+    EXPECT_EQ(version, 2520u);
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(SystemExePath(), &bytes));
+    EXPECT_TRUE(bytes == BuiltServiceExe());
+    CloseControlPanel(ctrl, main);
+}
+
+TEST_F(ControlPanel, LegacyServiceIsRemovedAtStart) {
+    ASSERT_TRUE(CreateTestService(L"VeloraServer", HostPath(SERVICE_EXE)));
+    CtrlProcess ctrl(Folder(L"legacy"));
+    ExpectBox(ctrl.Pid(), L"Старая служба VeloraServer удалена.", Kind::Plain, IDOK);
+    ExpectBox(ctrl.Pid(), kInstallQuestion, Kind::Question, IDNO);
+    EXPECT_EQ(ctrl.WaitExit(10000), 1);
+    EXPECT_EQ(ServiceState(L"VeloraServer"), 0u);
+}
+
+TEST_F(ControlPanel, LayoutFolderAndFileActions) {
+    std::wstring folder = Folder(L"layout");
+    CreateDirectoryW(kTestRoot, nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CtrlProcess ctrl(folder);
+    DWORD pid = ctrl.Pid();
+    HWND main = InstallWithFolder(ctrl, folder);
+    ASSERT_TRUE(main);
+    WaitStatus(main, kStopped);
+
+    SIZE collapsed = WindowSize(main);
+    EXPECT_EQ(collapsed.cy, GetSystemMetrics(SM_CYCAPTION) + 142);
+    ToggleMore(main, L"Дополнительно <<");
+    SIZE expanded = WindowSize(main);
+    EXPECT_EQ(expanded.cy, GetSystemMetrics(SM_CYCAPTION) + 357);
+    EXPECT_EQ(expanded.cx, collapsed.cx);
+    EXPECT_TRUE(ItemVisible(main, kEdit));
+    EXPECT_TRUE(ItemVisible(main, kStart));
+    // An unsaved edit is replaced by the registry's folder at every layout.
+    SetItemText(main, kEdit, L"C:\\unsaved");
+    ToggleMore(main, L"Дополнительно >>");
+    EXPECT_FALSE(ItemVisible(main, kEdit));
+    EXPECT_EQ(WindowSize(main).cy, collapsed.cy);
+    ToggleMore(main, L"Дополнительно <<");
+    EXPECT_EQ(WindowSize(main).cy, expanded.cy);
+    EXPECT_EQ(Narrow(ItemText(main, kEdit)), Narrow(folder));
+
+    // "Применить": empty box, then a folder with a trailing backslash.
+    SetItemText(main, kEdit, L"");
+    Click(main, kApply);
+    ExpectBox(pid, L"Сначала укажите папку обмена данными.", Kind::Warning, IDOK);
+    std::wstring other = Folder(L"other");
+    SetItemText(main, kEdit, other + L"\\");
+    Click(main, kApply);
+    ExpectBox(pid, L"Вы действительно хотите установить новую папку обмена?", Kind::Question, IDYES);
+    ExpectBox(pid, CreateQuestion(other), Kind::Question, IDYES);
+    ExpectBox(pid, L"Служба сейчас остановлена, запустить?", Kind::Question, IDNO);
+    std::wstring stored;
+    EXPECT_TRUE(ReadParamString(L"Exchange", L"ExchFolder", &stored));
+    EXPECT_EQ(Narrow(stored), Narrow(other));
+    EXPECT_TRUE(PathExists(other));
+
+    // File actions on a folder without the files, then with no folder at all.
+    PostMessageW(main, WM_COMMAND, 1022, 0);
+    ExpectBox(pid, L"Не найден файл настроек " + other + L"\\config.xml", Kind::Error, IDOK);
+    PostMessageW(main, WM_COMMAND, 1023, 0);
+    ExpectBox(pid, L"Не найден файл лога " + other + L"\\log.txt", Kind::Error, IDOK);
+    DeleteParam(L"Exchange", L"ExchFolder");
+    ToggleMore(main, L"Дополнительно >>");
+    ToggleMore(main, L"Дополнительно <<");
+    EXPECT_EQ(Narrow(ItemText(main, kEdit)), "");
+    PostMessageW(main, WM_COMMAND, 1023, 0);
+    ExpectBox(pid, L"Не выбрана папка обмена данными.", Kind::Error, IDOK);
+    PostMessageW(main, WM_COMMAND, 1022, 0);
+    ExpectBox(pid, L"Не выбрана папка обмена данными.", Kind::Error, IDOK);
+
+    // The close message is ignored; the system menu's close ends the program.
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ctrl.WaitExit(1500), -1);
+    CloseControlPanel(ctrl, main);
+}
+}  // namespace

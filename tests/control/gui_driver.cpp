@@ -1,0 +1,344 @@
+#include "gui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+namespace {
+const wchar_t kCaption[] = L"Velora СОД";
+const int kStatusId = 1028;
+const int kFolderBrowseId = 1031;
+
+struct Found {
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectDialogs(HWND window, LPARAM param) {
+    Found* found = reinterpret_cast<Found*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, 32);
+    if (pid == found->pid && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0)
+        found->windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> Dialogs(DWORD pid) {
+    Found found = {pid, {}};
+    EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
+}
+
+std::wstring Title(HWND window) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+struct Children {
+    std::vector<HWND> statics;
+    HWND icon = nullptr;
+};
+
+BOOL CALLBACK CollectStatics(HWND child, LPARAM param) {
+    Children* c = reinterpret_cast<Children*>(param);
+    wchar_t cls[32] = L"";
+    GetClassNameW(child, cls, 32);
+    if (_wcsicmp(cls, L"Static") != 0) return TRUE;
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        c->icon = child;
+    else
+        c->statics.push_back(child);
+    return TRUE;
+}
+
+bool IsMessageBox(HWND window) {
+    if (Title(window) != kCaption) return false;
+    if (GetDlgItem(window, kStatusId) || GetDlgItem(window, kFolderBrowseId)) return false;
+    return GetDlgItem(window, IDOK) || GetDlgItem(window, IDYES);
+}
+
+// The colour of the box's icon as it is on the screen: red for the error icon, yellow for
+// the warning icon. Returns 'r', 'y' or '?'.
+char IconColour(HWND icon) {
+    RECT r;
+    GetWindowRect(icon, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return '?';
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    int red = 0, yellow = 0;
+    const unsigned char* p = static_cast<const unsigned char*>(bits);
+    for (int i = 0; i < w * h; ++i, p += 4) {
+        int b = p[0], g = p[1], rr = p[2];
+        if (rr > 150 && g < 110 && b < 110) ++red;
+        if (rr > 170 && g > 140 && b < 110) ++yellow;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (red > yellow && red > 20) return 'r';
+    if (yellow > red && yellow > 20) return 'y';
+    return '?';
+}
+
+// A box without an icon keeps its icon control, empty (or hidden).
+bool HasIcon(HWND icon) {
+    if (!icon || !IsWindowVisible(icon)) return false;
+    DWORD_PTR handle = 0;
+    SendMessageTimeoutW(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &handle);
+    return handle != 0;
+}
+
+Box ReadBox(HWND window) {
+    Box box;
+    box.window = window;
+    Children c;
+    EnumChildWindows(window, CollectStatics, reinterpret_cast<LPARAM>(&c));
+    for (HWND s : c.statics) {
+        std::wstring t = Title(s);
+        if (!t.empty()) {
+            box.text = t;
+            break;
+        }
+    }
+    if (GetDlgItem(window, IDYES)) {
+        box.kind = Kind::Question;
+    } else if (!HasIcon(c.icon)) {
+        box.kind = Kind::Plain;
+    } else {
+        char colour = '?';
+        for (int attempt = 0; attempt < 20 && colour == '?'; ++attempt) {
+            Sleep(100);  // until the box has been painted
+            colour = IconColour(c.icon);
+        }
+        box.kind = colour == 'y' ? Kind::Warning : Kind::Error;
+    }
+    return box;
+}
+
+HWND FindDialogWith(DWORD pid, int childId) {
+    for (HWND w : Dialogs(pid))
+        if (GetDlgItem(w, childId)) return w;
+    return nullptr;
+}
+}  // namespace
+
+std::string Narrow(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring HostPath(const char* posixPath) {
+    std::wstring out = L"Z:";
+    for (const char* p = posixPath; *p; ++p) out += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    return out;
+}
+
+const char* KindName(Kind kind) {
+    switch (kind) {
+        case Kind::Error: return "error";
+        case Kind::Question: return "question";
+        case Kind::Warning: return "warning";
+        default: return "plain";
+    }
+}
+
+CtrlProcess::CtrlProcess(const std::wstring& arguments) {
+    std::wstring command = L"\"" + HostPath(CTRL_EXE) + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start the control panel: error " << GetLastError();
+        return;
+    }
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+}
+
+CtrlProcess::~CtrlProcess() {
+    if (!process_) return;
+    if (Running()) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool CtrlProcess::Running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+long CtrlProcess::WaitExit(DWORD timeoutMs) {
+    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return static_cast<long>(code);
+}
+
+std::string DescribeWindows(DWORD pid) {
+    std::string out;
+    for (HWND w : Dialogs(pid)) {
+        Children c;
+        EnumChildWindows(w, CollectStatics, reinterpret_cast<LPARAM>(&c));
+        out += "[" + Narrow(Title(w)) + " |";
+        for (HWND s : c.statics) out += " " + Narrow(Title(s));
+        out += "] ";
+    }
+    return out.empty() ? "(no windows)" : out;
+}
+
+Box WaitBox(DWORD pid, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND w : Dialogs(pid))
+            if (IsMessageBox(w)) {
+                Sleep(200);  // let it finish laying out its texts
+                return ReadBox(w);
+            }
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    ADD_FAILURE() << "no message box within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
+    return Box();
+}
+
+void Press(HWND dialog, int buttonId, bool waitClose) {
+    HWND button = GetDlgItem(dialog, buttonId);
+    if (!button) {
+        ADD_FAILURE() << "the dialog has no button " << buttonId;
+        return;
+    }
+    PostMessageW(button, BM_CLICK, 0, 0);
+    if (!waitClose) return;
+    for (int i = 0; i < 100 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) Sleep(100);
+    if (IsWindow(dialog) && IsWindowVisible(dialog)) ADD_FAILURE() << "the dialog did not close after button " << buttonId;
+}
+
+void ExpectBox(DWORD pid, const std::wstring& text, Kind kind, int buttonId, DWORD timeoutMs) {
+    Box box = WaitBox(pid, timeoutMs);
+    if (!box.window) return;
+    EXPECT_EQ(Narrow(box.text), Narrow(text));
+    EXPECT_STREQ(KindName(box.kind), KindName(kind)) << Narrow(box.text);
+    Press(box.window, buttonId);
+}
+
+bool NoBoxWithin(DWORD pid, DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND w : Dialogs(pid))
+            if (IsMessageBox(w)) return false;
+        Sleep(100);
+    } while (GetTickCount() - start < ms);
+    return true;
+}
+
+HWND WaitMainWindow(DWORD pid, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        if (HWND w = FindDialogWith(pid, kStatusId)) return w;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    ADD_FAILURE() << "no main window within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
+    return nullptr;
+}
+
+HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        if (HWND w = FindDialogWith(pid, kFolderBrowseId)) return w;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    ADD_FAILURE() << "no folder dialog within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
+    return nullptr;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+    HWND item = GetDlgItem(dialog, id);
+    wchar_t text[1024] = L"";
+    DWORD_PTR result = 0;
+    // WM_GETTEXT, not GetWindowText: an edit box of another process keeps its own text.
+    if (item) SendMessageTimeoutW(item, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &result);
+    return text;
+}
+
+void SetItemText(HWND dialog, int id, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+bool ItemVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+
+void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+void WaitStatus(HWND main, const std::wstring& text, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    std::wstring now;
+    do {
+        wchar_t buffer[512] = L"";
+        // The static's own title: readable while the control panel is busy polling.
+        GetWindowTextW(GetDlgItem(main, kStatusId), buffer, 512);
+        now = buffer;
+        if (now == text) return;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    ADD_FAILURE() << "status line \"" << Narrow(now) << "\", expected \"" << Narrow(text) << "\"; on screen: "
+                  << DescribeWindows(pid);
+}
+
+std::string ServiceButtons(HWND main) {
+    const int ids[6] = {1026, 1027, 1032, 1033, 1034, 1035};
+    std::string out;
+    for (int id : ids) out += ItemEnabled(main, id) ? '1' : '0';
+    return out;
+}
+
+bool Screenshot(const std::string& posixPath) {
+    // Wine runs a Unix program named by its Unix path; the picture is written under a
+    // temporary name and renamed, so that a complete file appears at once.
+    std::string temp = posixPath + ".part.png";
+    std::string command = "/bin/sh -c \"xwd -root -silent | convert xwd:- '" + temp + "' && mv '" + temp + "' '" +
+                          posixPath + "'\"";
+    DeleteFileW(HostPath(posixPath.c_str()).c_str());
+    std::wstring wide(command.begin(), command.end());
+    std::vector<wchar_t> line(wide.begin(), wide.end());
+    line.push_back(L'\0');
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::wstring target = HostPath(posixPath.c_str());
+    for (int i = 0; i < 200; ++i) {
+        if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(100);
+    }
+    return false;
+}

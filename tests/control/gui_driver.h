@@ -1,0 +1,71 @@
+// Drives the control panel from outside, as a user would: starts it, finds its windows and
+// message boxes, reads them and presses their buttons. Every wait is bounded and fails the
+// test with what was on the screen.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// A path of the build tree (POSIX form, as CMake knows it) as Wine sees it: Z:\...
+std::wstring HostPath(const char* posixPath);
+
+class CtrlProcess {
+public:
+    // Starts the control panel with `arguments` as its command line (after the program name).
+    explicit CtrlProcess(const std::wstring& arguments);
+    ~CtrlProcess();  // terminates a control panel that is still running
+    CtrlProcess(const CtrlProcess&) = delete;
+    CtrlProcess& operator=(const CtrlProcess&) = delete;
+
+    DWORD Pid() const { return pid_; }
+    bool Running() const;
+    // The exit code, or -1 when the process did not end within timeoutMs.
+    long WaitExit(DWORD timeoutMs);
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+enum class Kind { Error, Question, Warning, Plain };
+const char* KindName(Kind kind);
+
+struct Box {
+    HWND window = nullptr;
+    std::wstring text;
+    Kind kind = Kind::Plain;
+};
+
+// Visible top-level dialog windows of the process, for diagnostics: "title | texts".
+std::string DescribeWindows(DWORD pid);
+
+// The next message box of the process (caption "Velora СОД"); fails the test after timeoutMs.
+Box WaitBox(DWORD pid, DWORD timeoutMs = 20000);
+// Presses a button of a box or dialog (IDOK, IDYES, IDNO, IDCANCEL); with waitClose, waits
+// until the dialog has closed.
+void Press(HWND dialog, int buttonId, bool waitClose = true);
+// WaitBox, check text and kind, press `buttonId`.
+void ExpectBox(DWORD pid, const std::wstring& text, Kind kind, int buttonId, DWORD timeoutMs = 20000);
+// True when no message box of the process shows up within ms.
+bool NoBoxWithin(DWORD pid, DWORD ms);
+
+// The visible main window of the control panel (the dialog with the status line).
+HWND WaitMainWindow(DWORD pid, DWORD timeoutMs = 20000);
+// The folder dialog of the installation (the dialog with the "..." button 1031).
+HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs = 20000);
+
+std::wstring ItemText(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::wstring& text);
+bool ItemEnabled(HWND dialog, int id);
+bool ItemVisible(HWND dialog, int id);
+// Clicks an owner-painted button of the main window the way a mouse click reaches it.
+void Click(HWND dialog, int id);
+// Waits until the status line reads `text`; fails the test after timeoutMs.
+void WaitStatus(HWND main, const std::wstring& text, DWORD timeoutMs = 30000);
+// The six service buttons' enabled states as "101001" (Старт ... Удалить службу).
+std::string ServiceButtons(HWND main);
+
+// Writes a PNG of the whole X screen (xwd | convert) to `posixPath`.
+bool Screenshot(const std::string& posixPath);
+
+std::string Narrow(const std::wstring& text);  // UTF-8, for test messages
