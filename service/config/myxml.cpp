@@ -5,13 +5,6 @@
 #include "platform/codepage.h"
 #include "service_params.h"
 
-std::string FormatHrCall(int line, const char* text, XmlResult hr, const char* call) {
-    char message[1024];  // snprintf cuts a longer message at 1023 characters
-    std::snprintf(message, sizeof message, "%s:%d  HRCALL Failed: %s\n  0x%.8x = %s\n", "MyXML", line, text,
-                  static_cast<unsigned>(hr), call);
-    return message;
-}
-
 void ReportHrCall(int line, const char* text, XmlResult hr, const char* call) {
     SetErrorText(FormatHrCall(line, text, hr, call).c_str());
 }

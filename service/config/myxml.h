@@ -5,10 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "hrcall.h"
 #include "platform/xml.h"
 
-// "MyXML:<line>  HRCALL Failed: <text>\n  0x<hr> = <call>\n", cut to 1023 characters.
-std::string FormatHrCall(int line, const char* text, XmlResult hr, const char* call);
 void ReportHrCall(int line, const char* text, XmlResult hr, const char* call);
 
 class MyXML {

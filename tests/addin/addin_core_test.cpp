@@ -1,5 +1,7 @@
 // The add-in's own parts, linked into the test: its array, registration script, timer,
 // parameter reading and the texts it keeps in its fields.
+#include <thread>
+
 #include "addin.h"
 #include "call_params.h"
 #include "map9_link.h"
@@ -7,6 +9,7 @@
 #include "my_din_array.h"
 #include "registry_script.h"
 #include "schedule_list.h"
+#include "server_config.h"
 #include "server_link.h"
 
 #include "addin_fixture.h"
@@ -345,3 +348,113 @@ TEST(CallParamsTest, ReadsTypesAndWritesOutputsBack) {
   EXPECT_FALSE(none.SetOut(0, *Variant(1L).Get()));
 }
 }  // namespace
+
+namespace {
+void CallServerProc(CAddIn* addIn, long method, std::vector<Variant> args) {
+  SAFEARRAY* array = ParamArray(args);
+  EXPECT_EQ(S_OK, addIn->CallAsProc(method, &array));
+  if (array) SafeArrayDestroy(array);
+}
+const long kEnableServer = 47, kDisableServer = 48;
+}  // namespace
+
+TEST_F(CoreAddIn, EnableServerIntervalAndTheSharedTimer) {
+  ServerLink* link = addIn->serverLink;
+  struct {
+    Variant interval;
+    LONG used;
+  } cases[] = {{Variant(250L), 250}, {Variant(50L), 5000}, {Variant(99L), 5000}, {Variant(100L), 100},
+               {Variant(L"250"), 5000}, {Variant(), 5000}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.interval.Text());
+    CallServerProc(addIn, kEnableServer, {c.interval});
+    EXPECT_EQ(c.used, link->pollInterval);
+    EXPECT_NE(0u, addIn->timerId);
+    EXPECT_EQ(TRUE, link->serverEnabled);
+    CallServerProc(addIn, kDisableServer, {});
+    EXPECT_EQ(0u, addIn->timerId);  // no schedule holds it
+    EXPECT_EQ(FALSE, link->serverEnabled);
+  }
+  // 50 ms is refused: no tick within a second.
+  CallServerProc(addIn, kEnableServer, {Variant(50L)});
+  unsigned long ticks = addIn->timerTicks;
+  PumpMessages(1000);
+  EXPECT_EQ(ticks, addIn->timerTicks);
+  CallServerProc(addIn, kDisableServer, {});
+
+  // A schedule already runs the timer: it keeps its interval, and polling stopping keeps it.
+  addIn->schedules->Add();
+  ASSERT_TRUE(addIn->StartAddInTimer(30));
+  UINT_PTR timer = addIn->timerId;
+  CallServerProc(addIn, kEnableServer, {Variant(1000L)});
+  EXPECT_EQ(timer, addIn->timerId);
+  EXPECT_EQ(5000, link->pollInterval);
+  EXPECT_EQ(TRUE, link->serverEnabled);
+  ticks = addIn->timerTicks;
+  PumpMessages(300);
+  EXPECT_GT(addIn->timerTicks, ticks + 2);
+  CallServerProc(addIn, kDisableServer, {});
+  EXPECT_EQ(timer, addIn->timerId);
+  EXPECT_EQ(FALSE, link->serverEnabled);
+}
+
+namespace {
+// A parser that loads any file into a document without a root element.
+class RootlessDocument : public XmlDocument {
+ public:
+  XmlResult SetAsync(bool) override { return kXmlOk; }
+  XmlResult SetValidateOnParse(bool) override { return kXmlOk; }
+  XmlResult SetResolveExternals(bool) override { return kXmlOk; }
+  XmlResult Load(const std::u16string&, bool* loaded) override {
+    *loaded = true;
+    return kXmlOk;
+  }
+  XmlResult GetDocumentElement(std::unique_ptr<XmlElement>* out) override {
+    out->reset();
+    return kXmlFalse;
+  }
+  XmlResult GetParseError(std::unique_ptr<XmlParseError>* out) override {
+    out->reset();
+    return kXmlFail;
+  }
+};
+XmlResult CreateRootless(std::unique_ptr<XmlDocument>* out) {
+  out->reset(new RootlessDocument);
+  return kXmlOk;
+}
+
+// Presses OK on the first message box titled `title` and returns its text.
+std::wstring AnswerMessageBox(const wchar_t* title, DWORD ms) {
+  for (DWORD waited = 0; waited < ms; waited += 50) {
+    if (HWND box = FindWindowW(L"#32770", title)) {
+      wchar_t text[256] = {};
+      GetDlgItemTextW(box, 0xFFFF, text, 256);
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return text;
+    }
+    Sleep(50);
+  }
+  return L"<no message box>";
+}
+}  // namespace
+
+TEST(ServerConfig, DocumentWithoutRootElementIsShownAndGivesNoDevices) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + L"velora-rootless\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  HANDLE file = CreateFileW((folder + L"config.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  CloseHandle(file);
+
+  DeviceList devices;
+  ASSERT_NE(nullptr, devices.Add());
+  std::wstring shown;
+  std::thread answer([&] { shown = AnswerMessageBox(L"Velora Server", 10000); });
+  ReadServerConfig(folder, devices, nullptr, CreateRootless);
+  answer.join();
+  EXPECT_EQ(L"Неправильная структура XML-документа!", shown);
+  EXPECT_EQ(0u, devices.Count());
+  DeleteFileW((folder + L"config.xml").c_str());
+  RemoveDirectoryW(folder.c_str());
+}

@@ -100,6 +100,15 @@ void SetExchangeFolder(const std::string& folder) {
 
 std::string ErrorValue() { return RegString(kParamsKey, "Error"); }
 
+void SetErrorValue(const std::string& text) {
+    HKEY h;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kParamsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(h, "Error", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(h);
+}
+
 class Scm {
 public:
     Scm() { manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
@@ -183,10 +192,16 @@ protected:
         ASSERT_TRUE(scm.WaitState(SERVICE_STOPPED, 20000));
     }
     // The start that fails: STOPPED with exit code 1066 and `error` in the Error value.
+    // The Error value is marked first: a STOPPED state left by the previous run must not pass for
+    // this one (Wine may answer StartService before the new process has reported anything).
     void ExpectStartFails(const std::string& error) {
         Install();
+        const std::string mark = "<not started>";
+        SetErrorValue(mark);
         scm.Start();
-        ASSERT_TRUE(scm.WaitState(SERVICE_STOPPED, 20000));
+        ASSERT_TRUE(WaitUntil([&] { return scm.Status().dwCurrentState == SERVICE_STOPPED && ErrorValue() != mark; },
+                              20000))
+            << "state " << scm.Status().dwCurrentState << ", Error " << ErrorValue();
         EXPECT_EQ(scm.Status().dwWin32ExitCode, 1066u);
         if (!error.empty()) {
             EXPECT_EQ(ErrorValue(), error);
