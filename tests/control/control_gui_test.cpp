@@ -74,9 +74,9 @@ HWND InstallWithFolder(CtrlProcess& ctrl, const std::wstring& folder) {
     return WaitMainWindow(ctrl.Pid());
 }
 
-void Shot(const char* name) {
+void Shot(const char* name, HWND window) {
     std::string path = std::string(SHOTS_DIR) + "/" + name;
-    EXPECT_TRUE(Screenshot(path)) << path;
+    EXPECT_TRUE(Screenshot(path, window)) << path;
 }
 
 class ControlPanel : public ::testing::Test {
@@ -130,7 +130,7 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     EXPECT_EQ(ServiceButtons(main), "100001");
     EXPECT_FALSE(ItemVisible(main, kStart));  // collapsed
     Sleep(500);
-    Shot("collapsed.png");
+    Shot("collapsed.png", main);
 
     Click(main, kStart);
     WaitStatus(main, L"Служба запущена. Пользователей: 1");
@@ -138,7 +138,7 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_RUNNING));
     ToggleMore(main, L"Дополнительно <<");
     Sleep(500);
-    Shot("expanded.png");
+    Shot("expanded.png", main);
 
     Click(main, kPause);
     WaitStatus(main, L"Пауза. Пользователей: 1");

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -319,12 +320,18 @@ std::string ServiceButtons(HWND main) {
     return out;
 }
 
-bool Screenshot(const std::string& posixPath) {
+bool Screenshot(const std::string& posixPath, HWND window) {
+    // Without a window manager Wine's screen coordinates are those of the X root window.
+    std::string crop;
+    RECT r;
+    if (window && GetWindowRect(window, &r))
+        crop = "-crop " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+               std::to_string(r.left) + "+" + std::to_string(r.top) + " +repage ";
     // Wine runs a Unix program named by its Unix path; the picture is written under a
     // temporary name and renamed, so that a complete file appears at once.
     std::string temp = posixPath + ".part.png";
-    std::string command = "/bin/sh -c \"xwd -root -silent | convert xwd:- '" + temp + "' && mv '" + temp + "' '" +
-                          posixPath + "'\"";
+    std::string command = "/bin/sh -c \"xwd -root -silent | convert xwd:- " + crop + "'" + temp + "' && mv '" +
+                          temp + "' '" + posixPath + "'\"";
     DeleteFileW(HostPath(posixPath.c_str()).c_str());
     std::wstring wide(command.begin(), command.end());
     std::vector<wchar_t> line(wide.begin(), wide.end());

@@ -65,7 +65,8 @@ void WaitStatus(HWND main, const std::wstring& text, DWORD timeoutMs = 30000);
 // The six service buttons' enabled states as "101001" (Старт ... Удалить службу).
 std::string ServiceButtons(HWND main);
 
-// Writes a PNG of the whole X screen (xwd | convert) to `posixPath`.
-bool Screenshot(const std::string& posixPath);
+// Writes a PNG of the X screen (xwd | convert) to `posixPath`: the whole screen, or only the
+// window `window` (frame included) when it is given.
+bool Screenshot(const std::string& posixPath, HWND window = nullptr);
 
 std::string Narrow(const std::wstring& text);  // UTF-8, for test messages
