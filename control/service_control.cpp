@@ -49,9 +49,15 @@ PollEnd PollWhilePending(SC_HANDLE service, DWORD pending, SERVICE_STATUS* statu
 
 // A service that left the pending state for the wrong one tells why in its exit code
 // (1066 for the service's own configuration and start failures); that code, not the
-// status query that just succeeded, is the error the message should name.
+// status query that just succeeded, is the error the message should name. Without one the
+// message names what happened instead of a stale or a success code.
 void TakeServiceExitCode(const SERVICE_STATUS& status) {
-    if (status.dwWin32ExitCode != NO_ERROR) SetLastError(status.dwWin32ExitCode);
+    if (status.dwWin32ExitCode != NO_ERROR)
+        SetLastError(status.dwWin32ExitCode);
+    else if (status.dwCurrentState == SERVICE_STOPPED)
+        SetLastError(ERROR_SERVICE_NOT_ACTIVE);
+    else
+        SetLastError(ERROR_INVALID_SERVICE_CONTROL);
 }
 
 struct Operation {

@@ -209,8 +209,49 @@ TEST_F(ControlPanel, FaultyConfigurationIsReportedAndOffered) {
     EXPECT_EQ(ServiceButtons(main), "100001");
     EXPECT_TRUE(PathExists(folder + L"\\config.err"));
 
+    // A stop of the stopped service is refused by the manager: its message comes at once,
+    // with the refusal's code, not after a poll with the service's exit code.
+    PostMessageW(main, WM_COMMAND, kStop, 0);
+    Box refused = WaitBox(pid, 5000);
+    const std::wstring stopPrefix = L"Службу 'Velora Service' не удалось остановить - ";
+    EXPECT_EQ(Narrow(refused.text.substr(0, stopPrefix.size())), Narrow(stopPrefix));
+    EXPECT_NE(refused.text.find(L"(0x426)"), std::wstring::npos) << Narrow(refused.text);
+    Press(refused.window, IDOK);
+
     CloseControlPanel(ctrl, main);
     EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_STOPPED));  // stays installed
+}
+
+TEST_F(ControlPanel, PendingStateIsWaitedForAMinuteAtMost) {
+    std::wstring folder = Folder(L"stuck");
+    WriteFileBytes(folder + L"\\config.xml", "<VeloraServer />");  // there: no template box
+    // A VeloraService that stays in START_PENDING for 70 seconds, then runs.
+    ASSERT_TRUE(CreateTestService(L"VeloraService", L"\"" + HostPath(STUCK_SERVICE_EXE) + L"\" 70"));
+    WriteParamDword(nullptr, L"Version", 2520);
+    WriteParamString(L"Exchange", L"ExchFolder", folder);
+    CtrlProcess ctrl(L"");
+    DWORD pid = ctrl.Pid();
+    HWND main = WaitMainWindow(pid);
+    ASSERT_TRUE(main);
+    WaitStatus(main, kStopped);
+
+    DWORD start = GetTickCount();
+    Click(main, kStart);
+    WaitStatus(main, L"Запуск службы...");
+    Box box = WaitBox(pid, 80000);
+    DWORD waited = GetTickCount() - start;
+    EXPECT_EQ(Narrow(box.text), Narrow(L"Служба 'Velora Service' не запустилась за 60 секунд и всё ещё запускается."));
+    EXPECT_STREQ(KindName(box.kind), "error");
+    EXPECT_GE(waited, 59000u);
+    EXPECT_LT(waited, 69000u) << "the wait ended only when the service left the pending state";
+    Press(box.window, IDOK);
+    EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_START_PENDING));
+    // The window stays usable and the 5-second refresh follows the service out of the state.
+    WaitStatus(main, L"Служба запущена. Пользователей: 0", 20000);
+    EXPECT_EQ(ServiceButtons(main), "011100");
+    Click(main, kStop);
+    WaitStatus(main, kStopped);
+    CloseControlPanel(ctrl, main);
 }
 
 TEST_F(ControlPanel, DecliningInstallationWritesNothing) {
