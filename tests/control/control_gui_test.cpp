@@ -79,6 +79,13 @@ void Shot(const char* name, HWND window) {
     EXPECT_TRUE(Screenshot(path, window)) << path;
 }
 
+// Notepad, started by the control panel, shows the file `name`; it is closed again.
+void ExpectEditorWith(const wchar_t* name) {
+    HWND editor = WaitTopWindow(L"Notepad", name);
+    EXPECT_TRUE(editor) << "no Notepad window with " << Narrow(name);
+    if (editor) PostMessageW(editor, WM_CLOSE, 0, 0);
+}
+
 class ControlPanel : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -204,10 +211,11 @@ TEST_F(ControlPanel, FaultyConfigurationIsReportedAndOffered) {
     EXPECT_NE(failure.text.find(L"(0x42a)"), std::wstring::npos) << Narrow(failure.text);
     EXPECT_STREQ(KindName(failure.kind), "error");
     Press(failure.window, IDOK);
-    ExpectBox(pid, L"Ошибка файла конфигурации. Показать подробнее?", Kind::Question, IDNO);
+    ExpectBox(pid, L"Ошибка файла конфигурации. Показать подробнее?", Kind::Question, IDYES);
     WaitStatus(main, L"Служба остановлена. Ошибка файла конфигурации.");
     EXPECT_EQ(ServiceButtons(main), "100001");
     EXPECT_TRUE(PathExists(folder + L"\\config.err"));
+    ExpectEditorWith(L"config.err");
 
     // A stop of the stopped service is refused by the manager: its message comes at once,
     // with the refusal's code, not after a poll with the service's exit code.
@@ -424,11 +432,18 @@ TEST_F(ControlPanel, LayoutFolderAndFileActions) {
     EXPECT_EQ(Narrow(stored), Narrow(other));
     EXPECT_TRUE(PathExists(other));
 
-    // File actions on a folder without the files, then with no folder at all.
+    // File actions on a folder without the files, with the log, then with no folder at all.
     PostMessageW(main, WM_COMMAND, 1022, 0);
     ExpectBox(pid, L"Не найден файл настроек " + other + L"\\config.xml", Kind::Error, IDOK);
     PostMessageW(main, WM_COMMAND, 1023, 0);
     ExpectBox(pid, L"Не найден файл лога " + other + L"\\log.txt", Kind::Error, IDOK);
+    // A folder with a space: the path reaches the editor as one argument.
+    std::wstring spaced = Folder(L"with space");
+    WriteFileBytes(spaced + L"\\log.txt", "log\r\n");
+    SetItemText(main, kEdit, spaced);
+    PostMessageW(main, WM_COMMAND, 1023, 0);
+    ExpectEditorWith(L"log.txt");
+    EXPECT_TRUE(NoBoxWithin(pid, 500));
     DeleteParam(L"Exchange", L"ExchFolder");
     ToggleMore(main, L"Дополнительно >>");
     ToggleMore(main, L"Дополнительно <<");

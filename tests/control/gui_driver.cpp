@@ -276,6 +276,37 @@ HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs) {
     return nullptr;
 }
 
+namespace {
+struct TopSearch {
+    const wchar_t* cls;
+    const std::wstring* titlePart;
+    HWND found;
+};
+
+BOOL CALLBACK FindTop(HWND window, LPARAM param) {
+    TopSearch* search = reinterpret_cast<TopSearch*>(param);
+    wchar_t cls[64] = L"";
+    GetClassNameW(window, cls, 64);
+    if (IsWindowVisible(window) && _wcsicmp(cls, search->cls) == 0 &&
+        Title(window).find(*search->titlePart) != std::wstring::npos) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND WaitTopWindow(const wchar_t* cls, const std::wstring& titlePart, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        TopSearch search = {cls, &titlePart, nullptr};
+        EnumWindows(FindTop, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
 std::wstring ItemText(HWND dialog, int id) {
     HWND item = GetDlgItem(dialog, id);
     wchar_t text[1024] = L"";

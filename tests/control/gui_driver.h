@@ -54,6 +54,10 @@ HWND WaitMainWindow(DWORD pid, DWORD timeoutMs = 20000);
 // The folder dialog of the installation (the dialog with the "..." button 1031).
 HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs = 20000);
 
+// A visible top-level window of any process with window class `cls` whose title contains
+// `titlePart` (an editor the control panel started); null after timeoutMs.
+HWND WaitTopWindow(const wchar_t* cls, const std::wstring& titlePart, DWORD timeoutMs = 20000);
+
 std::wstring ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::wstring& text);
 bool ItemEnabled(HWND dialog, int id);
