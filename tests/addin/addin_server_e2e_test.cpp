@@ -39,17 +39,6 @@ void SetExchFolder(const std::string& folder) {
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-std::uint16_t FreePort() {
-  NetSocket s = NetTcpSocket();
-  std::uint32_t lo = 0;
-  NetParseAddress("127.0.0.1", &lo);
-  NetBind(s, lo, 0);
-  NetAddress a;
-  NetLocalAddress(s, &a);
-  NetClose(s);
-  return a.port;
-}
-
 std::string Bytes(size_t n, unsigned seed) {
   std::string out(n, '\0');
   for (size_t i = 0; i < n; ++i) out[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
@@ -66,7 +55,7 @@ class ServerEndToEnd : public AddInTest {
  protected:
   void SetUp() override {
     NetStartup();
-    port = FreePort();
+    port = FreeLocalPort();
     std::string xml = ServerConfigXml({{kId1, u8"Агент Е1", "PPC1"}, {kId2, u8"Агент Е2", "PPC2"}});
     xml.replace(xml.find("5555"), 4, std::to_string(port));
     ASSERT_TRUE(exchange.Write(L"config.xml", xml));
@@ -105,14 +94,7 @@ class ServerEndToEnd : public AddInTest {
     exchange.Remove(L"upload.tmp");
     return r;
   }
-  // The record of the next "NewDataFromServer", empty when none comes within `ms`.
-  std::wstring Announcement(DWORD ms) {
-    HostEvent event;
-    if (!WaitForEvent(*connection, ms, event)) return L"";
-    EXPECT_EQ(L"VLServer", event.source);
-    EXPECT_EQ(L"NewDataFromServer", event.message);
-    return event.data;
-  }
+  std::wstring Announcement(DWORD ms) { return ::NextAnnouncement(*connection, ms); }
 
   ExchangeFolder exchange{L"e2e"};
   ServiceProcess service;

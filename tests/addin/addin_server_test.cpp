@@ -55,14 +55,7 @@ class ServerInterop : public AddInTest {
   void Deliver(const std::wstring& file, const std::string& bytes = "PK\x05\x06") {
     ASSERT_TRUE(exchange.Write(file, bytes));
   }
-  // The next "NewDataFromServer" event's record; empty when none comes within `ms`.
-  std::wstring NextAnnouncement(DWORD ms) {
-    HostEvent event;
-    if (!WaitForEvent(*connection, ms, event)) return L"";
-    EXPECT_EQ(L"VLServer", event.source);
-    EXPECT_EQ(L"NewDataFromServer", event.message);
-    return event.data;
-  }
+  std::wstring NextAnnouncement(DWORD ms) { return ::NextAnnouncement(*connection, ms); }
 
   ExchangeFolder exchange{L"srv"};
 };

@@ -1,5 +1,9 @@
 #include "exchange_folder.h"
 
+#include "host_component.h"
+
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -50,4 +54,12 @@ std::string ServerConfigXml(const std::vector<ConfigDevice>& devices) {
 std::string RecordLine(const std::string& id, const std::string& agent, const std::string& file,
                        const std::string& time, const std::string& crc) {
   return id + "\t" + agent + "\t" + file + "\t" + time + "\t" + crc + "\r\n";
+}
+
+std::wstring NextAnnouncement(HostConnection& connection, DWORD ms) {
+  HostEvent event;
+  if (!WaitForEvent(connection, ms, event)) return L"";
+  EXPECT_EQ(L"VLServer", event.source);
+  EXPECT_EQ(L"NewDataFromServer", event.message);
+  return event.data;
 }

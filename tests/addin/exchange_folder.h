@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host_connection.h"
+
 class ExchangeFolder {
  public:
   explicit ExchangeFolder(const wchar_t* stem);
@@ -32,3 +34,7 @@ std::string ServerConfigXml(const std::vector<ConfigDevice>& devices);
 // One line of Status.txt or Stack.txt as the service writes it (ANSI, TABs, CR LF).
 std::string RecordLine(const std::string& id, const std::string& agent, const std::string& file,
                        const std::string& time, const std::string& crc);
+
+// The record of the next "VLServer"/"NewDataFromServer" event (timers run meanwhile); empty
+// when none comes within `ms`.
+std::wstring NextAnnouncement(HostConnection& connection, DWORD ms);

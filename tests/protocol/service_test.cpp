@@ -24,17 +24,6 @@ std::string Id(int i) {
     return id;
 }
 
-std::uint16_t FreePort() {
-    NetSocket s = NetTcpSocket();
-    std::uint32_t lo = 0;
-    NetParseAddress("127.0.0.1", &lo);
-    NetBind(s, lo, 0);
-    NetAddress a;
-    NetLocalAddress(s, &a);
-    NetClose(s);
-    return a.port;
-}
-
 bool WaitFor(const std::function<bool()>& done, int ms) {
     for (auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end;) {
         if (done()) return true;
@@ -61,7 +50,7 @@ struct ServiceTest : ::testing::Test {
         NetStartup();
         ex = new TempDir;
         UseParamsFileIn(ex->Path());
-        port = FreePort();
+        port = FreeLocalPort();
         WriteFile(*ex / "config.xml", ConfigXml(port));
         SetExchFolder(ex->Path().c_str());
         service = new ServiceProcess;

@@ -1,5 +1,7 @@
 #include "tool_process.h"
 
+#include "platform/net.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -126,6 +128,17 @@ ToolResult Run(const std::string& exe, const std::vector<std::string>& args, int
 }
 #endif
 }  // namespace
+
+std::uint16_t FreeLocalPort() {
+    NetSocket s = NetTcpSocket();
+    std::uint32_t lo = 0;
+    NetParseAddress("127.0.0.1", &lo);
+    NetBind(s, lo, 0);
+    NetAddress a;
+    NetLocalAddress(s, &a);
+    NetClose(s);
+    return a.port;
+}
 
 ToolResult RunHandheldTool(const std::vector<std::string>& args) { return Run(VELORA_HANDHELD_EXE, args, 120000); }
 

@@ -1,6 +1,7 @@
 // Runs the programs under test: VeloraService (the debug console program natively, the
 // installed service on Windows) and the velora-handheld simulator.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@ struct ToolResult {
     int exitCode = -1;
     std::string output;
 };
+
+// A TCP port on 127.0.0.1 that nothing listens on right now (NetStartup done).
+std::uint16_t FreeLocalPort();
 
 // velora-handheld with these arguments; waits for it (at most two minutes).
 ToolResult RunHandheldTool(const std::vector<std::string>& args);
