@@ -79,12 +79,14 @@ void Shot(const char* name, HWND window) {
     EXPECT_TRUE(Screenshot(path, window)) << path;
 }
 
-// Notepad, started by the control panel, shows the file `name`; it is closed again.
-void ExpectEditorWith(const wchar_t* name) {
-    HWND editor = WaitTopWindow(L"Notepad", name);
-    EXPECT_TRUE(editor) << "no Notepad window with " << Narrow(name);
-    if (editor) PostMessageW(editor, WM_CLOSE, 0, 0);
+// A program started by the control panel (Notepad, the file manager) shows `name` in its
+// title; its window is closed again.
+void ExpectWindowWith(const wchar_t* windowClass, const wchar_t* name) {
+    HWND window = WaitTopWindow(windowClass, name);
+    EXPECT_TRUE(window) << "no " << Narrow(windowClass) << " window with " << Narrow(name);
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
+void ExpectEditorWith(const wchar_t* name) { ExpectWindowWith(L"Notepad", name); }
 
 class ControlPanel : public ::testing::Test {
 protected:
@@ -450,6 +452,9 @@ TEST_F(ControlPanel, LayoutFolderAndFileActions) {
     SetItemText(main, kEdit, spaced);
     PostMessageW(main, WM_COMMAND, 1023, 0);
     ExpectEditorWith(L"log.txt");
+    EXPECT_TRUE(NoBoxWithin(pid, 500));
+    PostMessageW(main, WM_COMMAND, 1021, 0);
+    ExpectWindowWith(L"ExplorerWClass", L"with space");  // the file manager titles it by the folder
     EXPECT_TRUE(NoBoxWithin(pid, 500));
     DeleteParam(L"Exchange", L"ExchFolder");
     ToggleMore(main, L"Дополнительно >>");

@@ -287,7 +287,7 @@ BOOL CALLBACK FindTop(HWND window, LPARAM param) {
     TopSearch* search = reinterpret_cast<TopSearch*>(param);
     wchar_t cls[64] = L"";
     GetClassNameW(window, cls, 64);
-    if (IsWindowVisible(window) && _wcsicmp(cls, search->cls) == 0 &&
+    if (IsWindowVisible(window) && (!search->cls || _wcsicmp(cls, search->cls) == 0) &&
         Title(window).find(*search->titlePart) != std::wstring::npos) {
         search->found = window;
         return FALSE;

@@ -54,7 +54,8 @@ HWND WaitMainWindow(DWORD pid, DWORD timeoutMs = 20000);
 // The folder dialog of the installation (the dialog with the "..." button 1031).
 HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs = 20000);
 
-// A visible top-level window of any process with window class `cls` whose title contains
+// A visible top-level window of any process with window class `cls` (any class when null)
+// whose title contains
 // `titlePart` (an editor the control panel started); null after timeoutMs.
 HWND WaitTopWindow(const wchar_t* cls, const std::wstring& titlePart, DWORD timeoutMs = 20000);
 
