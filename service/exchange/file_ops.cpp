@@ -13,7 +13,7 @@
 #endif
 
 FILE* OpenFile(const std::string& path, const char* mode) {
-    FILE* f = std::fopen(path.c_str(), mode);
+    FILE* f = FileOpen(path, mode);
 #ifndef _WIN32
     if (f) ::flock(::fileno(f), LOCK_SH | LOCK_NB);
 #endif
@@ -27,10 +27,10 @@ bool TryOpenExclusive(const std::string& path) {
     std::fclose(f);
     return true;
 #else
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
+    FILE* f = FileOpen(path, "rb");
+    if (!f) return false;
+    bool ok = ::flock(::fileno(f), LOCK_EX | LOCK_NB) == 0;
+    std::fclose(f);
     return ok;
 #endif
 }
@@ -44,7 +44,7 @@ bool SeekFile(FILE* f, std::uint64_t position) {
 }
 
 bool FileOpens(const std::string& path, std::uint64_t* size) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = FileOpen(path.c_str(), "rb");
     if (!f) return false;
     if (size) {
         FileItem item;
@@ -65,10 +65,10 @@ bool CopyStream(FILE* in, FILE* out) {
 }  // namespace
 
 bool AppendFile(const std::string& source, const std::string& target) {
-    FILE* out = std::fopen(target.c_str(), "a+b");
+    FILE* out = FileOpen(target.c_str(), "a+b");
     if (!out) return false;
     bool ok = false;
-    if (FILE* in = std::fopen(source.c_str(), "rb")) {
+    if (FILE* in = FileOpen(source.c_str(), "rb")) {
         ok = CopyStream(in, out);
         std::fclose(in);
     }
@@ -77,9 +77,9 @@ bool AppendFile(const std::string& source, const std::string& target) {
 }
 
 bool CopyFileOver(const std::string& source, const std::string& target) {
-    FILE* in = std::fopen(source.c_str(), "rb");
+    FILE* in = FileOpen(source.c_str(), "rb");
     if (!in) return false;
-    FILE* out = std::fopen(target.c_str(), "wb");
+    FILE* out = FileOpen(target.c_str(), "wb");
     if (!out) {
         std::fclose(in);
         return false;
@@ -92,7 +92,7 @@ bool CopyFileOver(const std::string& source, const std::string& target) {
 }
 
 std::uint32_t ReadCrcFile(const std::string& folder) {
-    FILE* f = std::fopen(JoinPath(folder, "CRC").c_str(), "rb");
+    FILE* f = FileOpen(JoinPath(folder, "CRC").c_str(), "rb");
     if (!f) return 0;
     char text[32] = {};
     std::size_t n = std::fread(text, 1, 31, f);
@@ -102,7 +102,7 @@ std::uint32_t ReadCrcFile(const std::string& folder) {
 }
 
 bool WriteCrcFile(const std::string& folder, std::uint32_t crc) {
-    FILE* f = std::fopen(JoinPath(folder, "CRC").c_str(), "wb");
+    FILE* f = FileOpen(JoinPath(folder, "CRC").c_str(), "wb");
     if (!f) return false;
     bool ok = std::fprintf(f, "%lu", static_cast<unsigned long>(crc)) > 0;
     if (std::fclose(f) != 0) ok = false;

@@ -42,7 +42,7 @@ bool CProtocol::IsLockedBy1C(const std::string& folder) {
 }
 
 void CProtocol::WriteLastConnectionTime(const std::string& folder, const char* id, const char* agent) {
-    FILE* f = std::fopen((folder + "LastConnectionTime").c_str(), "wb");
+    FILE* f = FileOpen((folder + "LastConnectionTime").c_str(), "wb");
     if (!f) return;
     std::fprintf(f, "%s|%s|%lu", id, agent,
                  static_cast<unsigned long>(static_cast<std::uint32_t>(std::time(nullptr))));

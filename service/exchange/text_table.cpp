@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/files.h"
+
 namespace {
 const char kPlaceholder[] = "\x01";
 
@@ -23,7 +25,7 @@ std::vector<std::string> SplitFields(const std::string& row) {
 bool TextTable::Load(const std::string& path) {
     Clear();
     path_ = path;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = FileOpen(path.c_str(), "rb");
     if (!f) return false;
     std::string content;
     char buffer[4096];
@@ -58,7 +60,7 @@ bool TextTable::Load(const std::string& path) {
 
 bool TextTable::Save() {
     bool ok = false;
-    FILE* f = path_.empty() ? nullptr : std::fopen(path_.c_str(), "wb");
+    FILE* f = path_.empty() ? nullptr : FileOpen(path_.c_str(), "wb");
     if (f) {
         ok = true;
         for (const std::string& line : lines_) {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/codepage.h"
+#include "platform/files.h"
 
 namespace {
 // One lock for every append, held from opening the file to closing it, so lines of different
@@ -38,7 +39,7 @@ std::string Format(const char* format, va_list args) {
 
 // Writes one complete line; the caller holds the lock.
 void WriteLine(const std::string& line) {
-    std::FILE* f = logPath.empty() ? nullptr : std::fopen(logPath.c_str(), "ab");
+    std::FILE* f = logPath.empty() ? nullptr : FileOpen(logPath.c_str(), "ab");
     if (!f) {
         ConsolePrintf("Couldn't open %s for logging\n", logPath.c_str());
         return;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <zlib.h>
 
+#include "platform/files.h"
+
 std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t length) {
     const Bytef* p = static_cast<const Bytef*>(data);
     // zlib takes uInt lengths; feed very large buffers in pieces.
@@ -18,7 +20,7 @@ std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t lengt
 std::uint32_t Crc32(const void* data, std::size_t length) { return Crc32Update(0, data, length); }
 
 std::uint32_t FileCrc32(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = FileOpen(path.c_str(), "rb");
     if (!f) return 0;
     unsigned char buffer[2048];
     std::uint32_t crc = 0;

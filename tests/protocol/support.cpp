@@ -9,6 +9,7 @@
 #include "host/connection.h"
 #include "host/log.h"
 #include "host/service.h"
+#include "platform/files.h"
 #include "protocol/crc32.h"
 #include "protocol/frames.h"
 #include "protocol/rdwr.h"
@@ -209,7 +210,7 @@ SessionServer::SessionServer(const std::string& exchangeFolder, const std::vecto
     : folder(exchangeFolder), timeoutMs(timeout), syncTime(sync) {
     EnsureNet();
     config.PublishDevices(MakeDevices(devices));
-    SetLogPath((fs::path(exchangeFolder) / "log.txt").string());
+    SetLogPath(JoinPath(exchangeFolder, "log.txt"));
     listener = Listen(&port);
     acceptor = std::thread([this] { AcceptLoop(); });
 }

@@ -191,3 +191,52 @@ TEST_F(SessionTest, PartialFileInUseGivesDownloadTmpDeny) {
     EXPECT_TRUE(Has(log, std::string(" IN ") + kDeviceA + " DownloadTmpDeny. Client sent code: 212")) << log;
     EXPECT_EQ(ReadFile(In1("download.tmp")), "partial");
 }
+
+// The exchange folder as the registry names it, in the ANSI code page: every file the service
+// reads and writes there is found under the folder's real name.
+TEST(CyrillicExchangeFolder, TransfersRecordsAndLogLandInIt) {
+    TempDir base;
+    const std::string folder = JoinPath(base.Path(), "Обмен данными");
+    const std::string device = JoinPath(folder, "КПК1");
+    ASSERT_TRUE(CreateFolderTree(device));
+    const std::string offer = RandomBytes(5000, 41), data = RandomBytes(9000, 42);
+    auto write = [](const std::string& path, const std::string& bytes) {
+        FILE* f = FileOpen(path, "wb");
+        ASSERT_NE(f, nullptr) << path;
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+    auto read = [](const std::string& path) {
+        std::string out;
+        if (FILE* f = FileOpen(path, "rb")) {
+            char buf[4096];
+            std::size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+            std::fclose(f);
+        }
+        return out;
+    };
+    write(JoinPath(device, "From1C.zip"), offer);
+    WriteFile(base / "up.bin", data);
+    {
+        SessionServer server(folder, {{kDeviceA, "Агент", "КПК1"}});
+        Handheld h([](const std::string&) {});
+        h.timeoutSec = 15;
+        ASSERT_TRUE(h.Connect("127.0.0.1", server.Port()));
+        ASSERT_TRUE(h.Authorize(kDeviceA, false, 22)) << h.error;
+        ASSERT_TRUE(h.Download(base / "down.bin", 2048, false, 0)) << h.error;
+        ASSERT_TRUE(h.Upload(base / "up.bin", "", false, 2048, false)) << h.error;
+        EXPECT_TRUE(h.End());
+        server.WaitIdle();
+    }
+    EXPECT_TRUE(SameBytes(ReadFile(base / "down.bin"), offer));
+    EXPECT_FALSE(FileExists(JoinPath(device, "From1C.zip")));
+    EXPECT_TRUE(SameBytes(read(JoinPath(device, "To1C.zip")), data));
+    EXPECT_TRUE(FileExists(JoinPath(device, "LastConnectionTime")));
+    std::vector<std::string> status = Lines(read(JoinPath(folder, "Status.txt")));
+    ASSERT_EQ(status.size(), 1u);
+    EXPECT_EQ(TextTable::GetField(status[0], 2), "КПК1\\To1C.zip");
+    std::string log = read(JoinPath(folder, "log.txt"));
+    EXPECT_NE(log.find(" IN "), std::string::npos) << log;
+    EXPECT_NE(log.find(" OUT "), std::string::npos) << log;
+}
