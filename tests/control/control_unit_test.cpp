@@ -36,6 +36,27 @@ TEST(StatusLine, StoppedTextShowsTheServiceError) {
     EXPECT_EQ(Utf8(StatusText(42, 0, L"")), Utf8(L"Ошибка."));
 }
 
+TEST(StatusLine, EveryStateTextAndButtons) {
+    // Buttons: Старт, Остановить службу, Перезапустить, Приостановить, Продолжить, Удалить службу.
+    struct Case { int code; const wchar_t* text; const char* buttons; } cases[] = {
+        {0, L"Ошибка.", "000001"},
+        {1, L"Запуск службы...", "000000"},
+        {2, L"Остановка службы...", "000000"},
+        {3, L"Служба остановлена. ", "100001"},
+        {4, L"Служба запущена. Пользователей: 2", "011100"},
+        {5, L"Приостановка... Пользователей: 2", "000000"},
+        {6, L"Пауза. Пользователей: 2", "011010"},
+        {7, L"Возобновление... Пользователей: 2", "000000"},
+        {8, L"Служба не установлена.", "000000"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Utf8(StatusText(c.code, 2, L"")), Utf8(c.text)) << c.code;
+        std::string buttons;
+        for (int i = 0; i < 6; ++i) buttons += (EnabledServiceButtons(c.code) >> i) & 1 ? '1' : '0';
+        EXPECT_EQ(buttons, c.buttons) << c.code;
+    }
+}
+
 TEST(StatusLine, UnknownStatesEnableOnlyRemoval) {
     EXPECT_EQ(EnabledServiceButtons(kStateError), 0x20u);
     EXPECT_EQ(EnabledServiceButtons(-1), 0x20u);
