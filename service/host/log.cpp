@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "platform/codepage.h"
@@ -63,8 +64,11 @@ std::string GetLogPath() {
 
 void FormatTimestamp(const std::tm& t, char* buffer) {
     // 20 characters: "YYYY-MM-DD hh-mm-ss" and the terminator; a year beyond 9999 is cut.
-    std::snprintf(buffer, 20, "%04d-%02d-%02d %02d-%02d-%02d", t.tm_year + 1900, t.tm_mon + 1,
+    char full[80];
+    std::snprintf(full, sizeof full, "%04d-%02d-%02d %02d-%02d-%02d", t.tm_year + 1900, t.tm_mon + 1,
                   t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::memcpy(buffer, full, 19);
+    buffer[19] = '\0';
 }
 
 void FormatNow(char* buffer) {
