@@ -26,6 +26,16 @@ bool RaiseRunningInstance() {
     return true;
 }
 
+// The window check alone lets two copies started in the same instant both run: the named
+// mutex decides between them, and the later one raises the other's window once it is there.
+bool AnotherInstanceStarted() {
+    static HANDLE mutex = nullptr;  // held until the process ends
+    mutex = CreateMutexW(nullptr, FALSE, L"Local\\VeloraServerCtrl");
+    if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    for (int i = 0; i < 50 && !RaiseRunningInstance(); ++i) Sleep(100);
+    return true;
+}
+
 // Installation when the service is missing; false ends the program.
 bool InstallService(const std::wstring& commandLine) {
     if (!AskYesNo(Fmt(L"Служба '%ls' не установлена, установить?", kCaption))) return false;
@@ -57,7 +67,7 @@ int RunMessageLoop() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-    if (RaiseRunningInstance()) return 0;
+    if (RaiseRunningInstance() || AnotherInstanceStarted()) return 0;
     g_app.instance = instance;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser needs COM
 

@@ -337,6 +337,18 @@ TEST_F(ControlPanel, SecondInstanceOnlyRaisesTheFirst) {
     EXPECT_FALSE(IsIconic(main)) << "the first window was not restored";
     EXPECT_TRUE(first.Running());
     CloseControlPanel(first, main);
+
+    // Two copies started in the same instant: one of them runs, the other ends at once.
+    CtrlProcess a(L""), b(L"");
+    for (int i = 0; i < 150 && a.Running() && b.Running(); ++i) Sleep(100);
+    Sleep(2000);  // the one left goes on running
+    ASSERT_NE(a.Running(), b.Running()) << "both or neither still run";
+    CtrlProcess& ended = a.Running() ? b : a;
+    CtrlProcess& survivor = a.Running() ? a : b;
+    EXPECT_EQ(ended.WaitExit(0), 0);
+    HWND other = WaitMainWindow(survivor.Pid());
+    ASSERT_TRUE(other);
+    CloseControlPanel(survivor, other);
 }
 
 TEST_F(ControlPanel, OldVersionIsOfferedForRemovalAndReinstalled) {
