@@ -19,15 +19,6 @@ void ClearData(DeviceRecord& d) {
   d.hasNewData = FALSE;
 }
 
-class Lock {
- public:
-  explicit Lock(CRITICAL_SECTION& section) : section(section) { EnterCriticalSection(&section); }
-  ~Lock() { LeaveCriticalSection(&section); }
-
- private:
-  CRITICAL_SECTION& section;
-};
-
 // A data file named by a record is deleted only when it lies inside the exchange folder: a
 // relative path without drive, root or ".." parts.
 bool IsInsideExchangeFolder(const std::wstring& relative) {
@@ -48,12 +39,9 @@ bool IsInsideExchangeFolder(const std::wstring& relative) {
 }  // namespace
 
 ServerLink::ServerLink() {
-  InitializeCriticalSection(&lock);
   deviceFilter.Initialize(16, 8, sizeof(GUID));
   deviceFilter.Reset();
 }
-
-ServerLink::~ServerLink() { DeleteCriticalSection(&lock); }
 
 void ServerLink::SetServerAddress(const std::string& address) {
   std::string text = address.substr(0, 127);
@@ -65,7 +53,7 @@ void ServerLink::SetServerAddress(const std::string& address) {
     if (colon > start) tokens[n++] = text.substr(start, colon - start);
     start = colon + 1;
   }
-  Lock hold(lock);
+  std::lock_guard<std::mutex> hold(lock);
   if (n > 0) serverHost = tokens[0];
   if (n > 1) serverPort = WORD(std::atoi(tokens[1].c_str()));
 }
@@ -116,7 +104,7 @@ int ServerLink::Refresh() {
 }
 
 std::wstring ServerLink::InfoByIndex(long index) {
-  Lock hold(lock);
+  std::lock_guard<std::mutex> hold(lock);
   if (devices.Count() == 0) return std::wstring();
   Refresh();
   long last = long(devices.Count()) - 1;

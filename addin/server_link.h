@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "device_record.h"
@@ -15,7 +16,7 @@ struct IAsyncEvent;
 class ServerLink {
  public:
   ServerLink();
-  virtual ~ServerLink();
+  virtual ~ServerLink() = default;
   ServerLink(const ServerLink&) = delete;
   ServerLink& operator=(const ServerLink&) = delete;
 
@@ -56,5 +57,5 @@ class ServerLink {
  private:
   void RaiseNewData(const std::wstring& record);
 
-  CRITICAL_SECTION lock;  // the device list against the address fields
+  std::mutex lock;  // the device list against the address fields
 };

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "device_id.h"
+#include "platform/codepage.h"
 
 namespace {
 const size_t kMaxLine = 1024;
@@ -59,10 +60,8 @@ std::vector<std::wstring> ReadCompleteLines(const std::wstring& path) {
     while (stop > start && (bytes[stop - 1] == '\r' || bytes[stop - 1] == '\n')) --stop;
     size_t length = stop - start;
     if (length > kMaxLine) length = kMaxLine;
-    std::wstring line(length, L'\0');
-    int wide = length ? MultiByteToWideChar(CP_ACP, 0, bytes.data() + start, int(length), &line[0], int(length)) : 0;
-    line.resize(size_t(wide));
-    lines.push_back(line);
+    std::u16string line = AnsiToUtf16(bytes.substr(start, length));
+    lines.emplace_back(line.begin(), line.end());
   }
   return lines;
 }

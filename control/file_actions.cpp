@@ -57,29 +57,29 @@ void OpenFolderInExplorer(const std::wstring& folder) {
         ShowBox(BoxKind::Plain, L"Не удалось открыть папку обмена данными.");
 }
 
-void ViewConfigFile(const std::wstring& folder) {
+namespace {
+// Opens `name` of the exchange folder with `program`; `failed` (when given) is shown if the
+// program cannot be started.
+void OpenFolderFile(const std::wstring& folder, const wchar_t* name, const wchar_t* missing,
+                    const wchar_t* program, const wchar_t* failed) {
     if (folder.empty()) {
         ShowBox(BoxKind::Error, L"Не выбрана папка обмена данными.");
         return;
     }
-    std::wstring path = JoinPathW(folder, L"config.xml");
+    std::wstring path = JoinPathW(folder, name);
     if (!IsFile(path)) {
-        ShowBox(BoxKind::Error, Fmt(L"Не найден файл настроек %ls", path.c_str()));
+        ShowBox(BoxKind::Error, Fmt(missing, path.c_str()));
         return;
     }
-    if (!Launch(L"IEXPLORE.EXE", QuoteArgument(path)))
-        ShowBox(BoxKind::Plain, L"Не удалось открыть файл настроек.");
+    if (!Launch(program, QuoteArgument(path)) && failed) ShowBox(BoxKind::Plain, failed);
+}
+}  // namespace
+
+void ViewConfigFile(const std::wstring& folder) {
+    OpenFolderFile(folder, L"config.xml", L"Не найден файл настроек %ls", L"IEXPLORE.EXE",
+                   L"Не удалось открыть файл настроек.");
 }
 
 void ViewLogFile(const std::wstring& folder) {
-    if (folder.empty()) {
-        ShowBox(BoxKind::Error, L"Не выбрана папка обмена данными.");
-        return;
-    }
-    std::wstring path = JoinPathW(folder, L"log.txt");
-    if (!IsFile(path)) {
-        ShowBox(BoxKind::Error, Fmt(L"Не найден файл лога %ls", path.c_str()));
-        return;
-    }
-    Launch(L"NOTEPAD.EXE", QuoteArgument(path));
+    OpenFolderFile(folder, L"log.txt", L"Не найден файл лога %ls", L"NOTEPAD.EXE", nullptr);
 }

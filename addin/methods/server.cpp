@@ -5,17 +5,16 @@
 #include "../schedule_list.h"
 #include "../server_link.h"
 #include "methods.h"
+#include "platform/codepage.h"
 
 namespace {
 const long kDefaultPollInterval = 5000;
 const long kMinPollInterval = 100;
 
+// At most `maxChars` of the text, in the ANSI code page.
 std::string ToAnsi(const std::wstring& text, size_t maxChars) {
   std::wstring cut = text.substr(0, maxChars);
-  int n = WideCharToMultiByte(CP_ACP, 0, cut.data(), int(cut.size()), nullptr, 0, nullptr, nullptr);
-  std::string ansi(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, cut.data(), int(cut.size()), &ansi[0], n, nullptr, nullptr);
-  return ansi;
+  return Utf16ToAnsi(std::u16string(cut.begin(), cut.end()));
 }
 
 // The identifier parameter i, when it is a string that reads as one.

@@ -8,6 +8,7 @@
 
 #include "addin_fixture.h"
 #include "exchange_folder.h"
+#include "platform/codepage.h"
 #include "platform/net.h"
 #include "tool_process.h"
 
@@ -17,13 +18,7 @@ const long kPollMs = 1000;
 const std::string kId1 = "5E1F0000-0000-4000-8000-0000000000E1";
 const std::string kId2 = "5E1F0000-0000-4000-8000-0000000000E2";
 
-std::string Ansi(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
+std::string Ansi(const std::wstring& text) { return Utf16ToAnsi(std::u16string(text.begin(), text.end())); }
 // The service's exchange folder in its registry parameters; empty removes it.
 void SetExchFolder(const std::string& folder) {
   HKEY key;

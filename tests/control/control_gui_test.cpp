@@ -16,6 +16,12 @@ enum { kMore = 1016, kFrame = 1017, kEdit = 1014, kFolderMenu = 1015, kApply = 1
        kStop = 1027, kRestart = 1032, kPause = 1033, kContinue = 1034, kRemove = 1035 };
 
 std::wstring Folder(const wchar_t* name) { return std::wstring(kTestRoot) + L"\\" + name; }
+// Folder(name), created.
+std::wstring MadeFolder(const wchar_t* name) {
+    CreateDirectoryW(kTestRoot, nullptr);
+    CreateDirectoryW(Folder(name).c_str(), nullptr);
+    return Folder(name);
+}
 
 std::wstring CreateQuestion(const std::wstring& folder) {
     return L"Каталог " + folder + L" не существует. Создать?";
@@ -321,9 +327,7 @@ TEST_F(ControlPanel, FolderDialogWithoutCommandLine) {
 }
 
 TEST_F(ControlPanel, SecondInstanceOnlyRaisesTheFirst) {
-    std::wstring folder = Folder(L"single");
-    CreateDirectoryW(kTestRoot, nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring folder = MadeFolder(L"single");
     CtrlProcess first(folder);
     HWND main = InstallWithFolder(first, folder);
     ASSERT_TRUE(main);
@@ -352,9 +356,7 @@ TEST_F(ControlPanel, SecondInstanceOnlyRaisesTheFirst) {
 }
 
 TEST_F(ControlPanel, OldVersionIsOfferedForRemovalAndReinstalled) {
-    std::wstring folder = Folder(L"old");
-    CreateDirectoryW(kTestRoot, nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring folder = MadeFolder(L"old");
     {
         CtrlProcess ctrl(folder);
         HWND main = InstallWithFolder(ctrl, folder);
@@ -412,9 +414,7 @@ TEST_F(ControlPanel, LegacyServiceIsRemovedAtStart) {
 }
 
 TEST_F(ControlPanel, LayoutFolderAndFileActions) {
-    std::wstring folder = Folder(L"layout");
-    CreateDirectoryW(kTestRoot, nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring folder = MadeFolder(L"layout");
     CtrlProcess ctrl(folder);
     DWORD pid = ctrl.Pid();
     HWND main = InstallWithFolder(ctrl, folder);

@@ -256,24 +256,24 @@ bool NoBoxWithin(DWORD pid, DWORD ms) {
     return true;
 }
 
-HWND WaitMainWindow(DWORD pid, DWORD timeoutMs) {
+namespace {
+// The dialog of the process that has a control `id`; null, with a failure naming `what`,
+// after timeoutMs.
+HWND WaitDialogWith(DWORD pid, int id, const char* what, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     do {
-        if (HWND w = FindDialogWith(pid, kStatusId)) return w;
+        if (HWND w = FindDialogWith(pid, id)) return w;
         Sleep(100);
     } while (GetTickCount() - start < timeoutMs);
-    ADD_FAILURE() << "no main window within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
+    ADD_FAILURE() << "no " << what << " within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
     return nullptr;
 }
+}  // namespace
+
+HWND WaitMainWindow(DWORD pid, DWORD timeoutMs) { return WaitDialogWith(pid, kStatusId, "main window", timeoutMs); }
 
 HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    do {
-        if (HWND w = FindDialogWith(pid, kFolderBrowseId)) return w;
-        Sleep(100);
-    } while (GetTickCount() - start < timeoutMs);
-    ADD_FAILURE() << "no folder dialog within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
-    return nullptr;
+    return WaitDialogWith(pid, kFolderBrowseId, "folder dialog", timeoutMs);
 }
 
 namespace {

@@ -57,34 +57,27 @@ void CleanMachine() {
     std::filesystem::remove_all(kTestRoot, ignored);
 }
 
-DWORD ServiceState(const wchar_t* name) {
-    DWORD state = 0;
+namespace {
+// The service's status with its process; all zero when it cannot be read.
+SERVICE_STATUS_PROCESS QueryStatus(const wchar_t* name) {
+    SERVICE_STATUS_PROCESS status = {};
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager) return 0;
+    if (!manager) return status;
     if (SC_HANDLE service = OpenServiceW(manager, name, SERVICE_QUERY_STATUS)) {
-        SERVICE_STATUS status;
-        if (QueryServiceStatus(service, &status)) state = status.dwCurrentState;
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-    return state;
-}
-
-DWORD ServiceProcessId(const wchar_t* name) {
-    DWORD pid = 0;
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager) return 0;
-    if (SC_HANDLE service = OpenServiceW(manager, name, SERVICE_QUERY_STATUS)) {
-        SERVICE_STATUS_PROCESS status;
         DWORD needed = 0;
-        if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                                 &needed))
-            pid = status.dwProcessId;
+        if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                                  &needed))
+            status = SERVICE_STATUS_PROCESS{};
         CloseServiceHandle(service);
     }
     CloseServiceHandle(manager);
-    return pid;
+    return status;
 }
+}  // namespace
+
+DWORD ServiceState(const wchar_t* name) { return QueryStatus(name).dwCurrentState; }
+
+DWORD ServiceProcessId(const wchar_t* name) { return QueryStatus(name).dwProcessId; }
 
 bool WaitServiceState(const wchar_t* name, DWORD state, DWORD timeoutMs) {
     DWORD start = GetTickCount();

@@ -1,38 +1,15 @@
 // config.xml as an administrator (or a broken editor) may leave it: the reader must answer
 // every document with a result and config.err, and create device folders only inside the
 // exchange folder.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "config/config.h"
 #include "fuzz_driver.h"
+#include "fuzz_folder.h"
 #include "platform/files.h"
 
 namespace {
-struct Folders {
-    std::string base, exchange, configPath;
-    Folders() {
-        char tmpl[] = "/tmp/velora-fuzzcfg-XXXXXX";
-        base = mkdtemp(tmpl);
-        exchange = JoinPath(base, "ex");
-        configPath = JoinPath(exchange, "config.xml");
-    }
-    static void Clear(const std::string& path) {
-        std::vector<FileItem> items;
-        ListFolder(path, &items);
-        for (const FileItem& i : items) {
-            std::string p = JoinPath(path, i.name);
-            if (i.IsFolder())
-                Clear(p);
-            else
-                RemoveFile(p);
-        }
-        rmdir(path.c_str());
-    }
-};
-
 std::string Ppc(const char* id, const char* name, const char* dir) {
     return std::string("<PPC DEVICE_ID=\"") + id + "\" PSEUDONIM=\"" + name + "\" DIRECTORY=\"" + dir + "\"/>";
 }
@@ -54,25 +31,20 @@ std::vector<std::string> FuzzSeeds() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Folders f;
-    Folders::Clear(f.exchange);
-    CreateFolder(f.exchange);
-    if (FILE* out = FileOpen(f.configPath, "wb")) {
+    static FuzzFolder scratch("velora-fuzzcfg");
+    const std::string configPath = JoinPath(scratch.Exchange(), "config.xml");
+    scratch.Empty();
+    if (FILE* out = FileOpen(configPath, "wb")) {
         std::fwrite(data, 1, size, out);
         std::fclose(out);
     }
     ConfigData cfg;
-    ReadConfigXml(f.configPath.c_str(), f.exchange.c_str(), cfg);
+    ReadConfigXml(configPath.c_str(), scratch.Exchange().c_str(), cfg);
     auto devices = cfg.Devices();
     if (cfg.userCount != 0 && (!devices || devices->Count() != cfg.userCount)) {
         std::fprintf(stderr, "fuzz: userCount %d with %d devices\n", cfg.userCount, devices ? devices->Count() : -1);
         std::abort();
     }
-    std::vector<FileItem> items;
-    ListFolder(f.base, &items);
-    if (items.size() != 1 || items[0].name != "ex") {
-        for (const FileItem& i : items) std::fprintf(stderr, "fuzz: outside the exchange folder: %s\n", i.name.c_str());
-        std::abort();
-    }
+    scratch.CheckNothingBeside();
     return 0;
 }

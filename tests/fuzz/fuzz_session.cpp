@@ -13,6 +13,7 @@
 
 #include "config/config.h"
 #include "fuzz_driver.h"
+#include "fuzz_folder.h"
 #include "host/connection.h"
 #include "host/log.h"
 #include "host/service.h"
@@ -26,52 +27,27 @@
 namespace {
 const char kDevice[] = "5E1F0000-0000-4000-8000-000000000001";
 
+// The exchange folder with one device folder, and the service's configuration naming it.
 struct Exchange {
-    std::string base, folder, device;
+    FuzzFolder scratch{"velora-fuzz"};
+    std::string device = JoinPath(scratch.Exchange(), "PPC1");
     Exchange() {
-        char tmpl[] = "/tmp/velora-fuzz-XXXXXX";
-        base = mkdtemp(tmpl);
-        folder = JoinPath(base, "ex");
-        device = JoinPath(folder, "PPC1");
-        CreateFolderTree(device);
         auto table = std::make_shared<DeviceTable>();
         table->deviceIds = {kDevice, "5E1F0000-0000-4000-8000-000000000002"};
         table->agentNames = {"Agent", "Агент"};
         table->directories = {"PPC1", ".."};
         config.PublishDevices(table);
-        SetLogPath(JoinPath(folder, "log.txt"));
+        SetLogPath(JoinPath(scratch.Exchange(), "log.txt"));
         CProtocol::SetConsoleEvents(false);
-    }
-    ~Exchange() { Clear(base, false); }
-    // Everything below `path`, and `path` itself unless keep.
-    static void Clear(const std::string& path, bool keep) {
-        std::vector<FileItem> items;
-        ListFolder(path, &items);
-        for (const FileItem& i : items) {
-            std::string p = JoinPath(path, i.name);
-            if (i.IsFolder())
-                Clear(p, false);
-            else
-                RemoveFile(p);
-        }
-        if (!keep) rmdir(path.c_str());
     }
     // The state every run starts from: the device folder with a file for the handheld.
     void Reset() {
-        Clear(folder, true);
+        scratch.Empty();
         CreateFolder(device);
         if (FILE* f = FileOpen(JoinPath(device, "From1C.zip"), "wb")) {
             std::string data(3000, 'd');
             std::fwrite(data.data(), 1, data.size(), f);
             std::fclose(f);
-        }
-    }
-    void CheckNothingOutside() const {
-        std::vector<FileItem> items;
-        ListFolder(base, &items);
-        if (items.size() != 1 || items[0].name != "ex") {
-            for (const FileItem& i : items) std::fprintf(stderr, "fuzz: outside the exchange folder: %s\n", i.name.c_str());
-            std::abort();
         }
     }
 };
@@ -144,10 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CConnection connection;
         connection.SetSocket(static_cast<NetSocket>(pair[0]));
         connection.SetTimeout(2000);
-        RunHandheldSession(&connection, exchange.folder, false);
+        RunHandheldSession(&connection, exchange.scratch.Exchange(), false);
     }  // closes the service's end
     peer.join();
     close(pair[1]);
-    exchange.CheckNothingOutside();
+    exchange.scratch.CheckNothingBeside();
     return 0;
 }
