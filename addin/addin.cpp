@@ -1,6 +1,10 @@
 #include "addin.h"
+#include "guard.h"
 
+#include <algorithm>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "map9_link.h"
 #include "module.h"
@@ -10,6 +14,24 @@
 CAddIn* currentAddIn = nullptr;
 
 namespace {
+// The objects that completed Init and are still alive, oldest first: when the current one
+// goes, the one initialised before it becomes current again.
+std::mutex initialisedLock;
+std::vector<CAddIn*> initialised;
+
+void ForgetInitialised(CAddIn* addIn) {
+  std::lock_guard<std::mutex> hold(initialisedLock);
+  initialised.erase(std::remove(initialised.begin(), initialised.end(), addIn), initialised.end());
+  currentAddIn = initialised.empty() ? nullptr : initialised.back();
+}
+
+void MakeCurrent(CAddIn* addIn) {
+  std::lock_guard<std::mutex> hold(initialisedLock);
+  initialised.erase(std::remove(initialised.begin(), initialised.end(), addIn), initialised.end());
+  initialised.push_back(addIn);
+  currentAddIn = addIn;
+}
+
 const wchar_t kProfileName[] = L"Sample AddIn Profile Name";
 const wchar_t kEnabledRead[] = L"Enabled:0";  // name, then the default the host applies
 const wchar_t kEnabledWrite[] = L"Enabled";
@@ -34,7 +56,7 @@ CAddIn::~CAddIn() {
   ReleaseAndNull(pageSite);
   ReleaseHostInterfaces();
   DestroyCompanions();
-  if (currentAddIn == this) currentAddIn = nullptr;
+  ForgetInitialised(this);
   ModuleObjectDestroyed();
 }
 
@@ -101,41 +123,43 @@ void CAddIn::ReleaseHostInterfaces() {
 }
 
 STDMETHODIMP CAddIn::Init(IDispatch* connection) {
-  // A second Init without Done must not leak what the first one took.
-  KillAddInTimer();
-  ReleaseHostInterfaces();
-  DestroyCompanions();
-  if (!CreateCompanions()) return E_FAIL;
+  return Guarded(HRESULT(E_FAIL), [&]() -> HRESULT {
+    // A second Init without Done must not leak what the first one took.
+    KillAddInTimer();
+    ReleaseHostInterfaces();
+    DestroyCompanions();
+    if (!CreateCompanions()) return E_FAIL;
 
-  if (connection) {
-    connection->QueryInterface(IID_IErrorLog, reinterpret_cast<void**>(&errorLog));
-    connection->QueryInterface(IID_IAsyncEvent, reinterpret_cast<void**>(&asyncEvent));
-    HandEventSinkToCompanions();
-    connection->QueryInterface(IID_IStatusLine, reinterpret_cast<void**>(&statusLine));
-    connection->QueryInterface(IID_IPropertyProfile, reinterpret_cast<void**>(&profile));
-  }
+    if (connection) {
+      connection->QueryInterface(IID_IErrorLog, reinterpret_cast<void**>(&errorLog));
+      connection->QueryInterface(IID_IAsyncEvent, reinterpret_cast<void**>(&asyncEvent));
+      HandEventSinkToCompanions();
+      connection->QueryInterface(IID_IStatusLine, reinterpret_cast<void**>(&statusLine));
+      connection->QueryInterface(IID_IPropertyProfile, reinterpret_cast<void**>(&profile));
+    }
 
-  if (profile) {
-    BSTR name = SysAllocString(kProfileName);
-    profile->RegisterProfileAs(name);
-    SysFreeString(name);
-    VARIANT value;
-    VariantInit(&value);
-    V_VT(&value) = VT_I4;
-    V_I4(&value) = 0;
-    if (FAILED(profile->Read(kEnabledRead, &value, nullptr))) return E_FAIL;
-    if (V_VT(&value) != VT_I4 && FAILED(VariantChangeType(&value, &value, 0, VT_I4))) {
-      VariantClear(&value);
+    if (profile) {
+      BSTR name = SysAllocString(kProfileName);
+      profile->RegisterProfileAs(name);
+      SysFreeString(name);
+      VARIANT value;
+      VariantInit(&value);
       V_VT(&value) = VT_I4;
       V_I4(&value) = 0;
+      if (FAILED(profile->Read(kEnabledRead, &value, nullptr))) return E_FAIL;
+      if (V_VT(&value) != VT_I4 && FAILED(VariantChangeType(&value, &value, 0, VT_I4))) {
+        VariantClear(&value);
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = 0;
+      }
+      enabled = V_I4(&value) ? TRUE : FALSE;
     }
-    enabled = V_I4(&value) ? TRUE : FALSE;
-  }
 
-  fileBufferSize = kFileBufferSize;
-  copyWindowVisible = TRUE;
-  currentAddIn = this;
-  return S_OK;
+    fileBufferSize = kFileBufferSize;
+    copyWindowVisible = TRUE;
+    MakeCurrent(this);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CAddIn::Done() {

@@ -116,8 +116,8 @@ class CAddIn : public IInitDone,
   BOOL pageEnabled = FALSE;
 };
 
-// The most recently initialised object: the timer callback and the DLL's unload reach the
-// object through it. Cleared when that object is destroyed.
+// The most recently initialised object that is still alive (the one before it when it is
+// destroyed; none when no object is left).
 extern CAddIn* currentAddIn;
 
 void CALLBACK OnAddInTimer(HWND window, UINT message, UINT_PTR id, DWORD time);

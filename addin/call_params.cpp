@@ -4,8 +4,13 @@ CallParams::CallParams(SAFEARRAY** host) {
   if (!host || !*host) return;
   SAFEARRAY* a = *host;
   if (SafeArrayGetDim(a) != 1) return;
+  // An array made with SafeArrayAllocDescriptor carries FADF_VARIANT without a stored
+  // type, and SafeArrayGetVartype refuses it: its feature flags and element size say enough.
   VARTYPE type = VT_EMPTY;
-  if (FAILED(SafeArrayGetVartype(a, &type)) || type != VT_VARIANT) return;
+  bool variants = SUCCEEDED(SafeArrayGetVartype(a, &type))
+                      ? type == VT_VARIANT
+                      : (a->fFeatures & FADF_VARIANT) != 0 && a->cbElements == sizeof(VARIANT);
+  if (!variants) return;
   LONG lower = 0, upper = -1;
   if (FAILED(SafeArrayGetLBound(a, 1, &lower)) || FAILED(SafeArrayGetUBound(a, 1, &upper))) return;
   if (upper < lower) return;

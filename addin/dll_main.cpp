@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "class_factory.h"
+#include "guard.h"
 #include "module.h"
 #include "registration.h"
 #include "velora_addin.h"
@@ -30,6 +31,6 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 STDAPI DllCanUnloadNow() { return ModuleCanUnload() ? S_OK : S_FALSE; }
 
-STDAPI DllRegisterServer() { return RegisterAddIn(); }
+STDAPI DllRegisterServer() { return Guarded(HRESULT(E_OUTOFMEMORY), RegisterAddIn); }
 
-STDAPI DllUnregisterServer() { return UnregisterAddIn(); }
+STDAPI DllUnregisterServer() { return Guarded(HRESULT(E_OUTOFMEMORY), UnregisterAddIn); }

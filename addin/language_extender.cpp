@@ -4,6 +4,7 @@
 
 #include "activesync_state.h"
 #include "addin.h"
+#include "guard.h"
 #include "method_table.h"
 
 namespace {
@@ -59,22 +60,28 @@ STDMETHODIMP CAddIn::FindMethod(BSTR name, long* number) {
 
 STDMETHODIMP CAddIn::GetPropName(long number, long alias, BSTR* name) {
   if (!name) return E_POINTER;
+  *name = nullptr;
   if (!PropertyAt(number)) {
     *name = SysAllocString(L"");
     return S_FALSE;
   }
-  *name = NewBstr(PropertyNames(number).Alias(alias));
-  return S_OK;
+  return Guarded(E_OUTOFMEMORY, [&] {
+    *name = NewBstr(PropertyNames(number).Alias(alias));
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CAddIn::GetMethodName(long number, long alias, BSTR* name) {
   if (!name) return E_POINTER;
+  *name = nullptr;
   if (!MethodAt(number)) {
     *name = SysAllocString(L"");
     return S_FALSE;
   }
-  *name = NewBstr(MethodNames(number).Alias(alias));
-  return S_OK;
+  return Guarded(E_OUTOFMEMORY, [&] {
+    *name = NewBstr(MethodNames(number).Alias(alias));
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CAddIn::GetPropVal(long number, VARIANT* value) {
@@ -149,20 +156,31 @@ STDMETHODIMP CAddIn::HasRetVal(long number, BOOL* flag) {
 STDMETHODIMP CAddIn::CallAsProc(long number, SAFEARRAY** params) {
   const MethodEntry* entry = MethodAt(number);
   if (!entry || entry->dispatcher != kProc || !entry->handler) return S_FALSE;
-  CallParams call(params);
-  entry->handler(*this, call, nullptr);
-  return S_OK;
+  // A procedure has no result to carry a failure: one that could not run simply ends.
+  return Guarded(S_OK, [&] {
+    CallParams call(params);
+    entry->handler(*this, call, nullptr);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CAddIn::CallAsFunc(long number, VARIANT* result, SAFEARRAY** params) {
   const MethodEntry* entry = MethodAt(number);
   if (!entry || entry->dispatcher != kFunc || !entry->handler) return S_FALSE;
   if (!result) return E_POINTER;
-  CallParams call(params);
-  // Every handler of a method with a result sets it; the general error stands if one fails to.
+  // Every handler of a method with a result sets it; the general error stands if one fails
+  // to, or runs out of memory part-way.
   VARIANT value;
   SetResultLong(&value, kResultGeneralError);
-  entry->handler(*this, call, &value);
+  bool done = Guarded(false, [&] {
+    CallParams call(params);
+    entry->handler(*this, call, &value);
+    return true;
+  });
+  if (!done) {
+    VariantClear(&value);
+    SetResultLong(&value, kResultGeneralError);
+  }
   *result = value;
   return S_OK;
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "addin.h"
+#include "guard.h"
 #include "names.h"
 #include "res/resource.h"
 
@@ -34,28 +35,30 @@ SIZE PageSize() {
 }  // namespace
 
 INT_PTR CALLBACK PropertyPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  CAddIn* page = reinterpret_cast<CAddIn*>(GetWindowLongPtrW(window, DWLP_USER));
-  switch (message) {
-    case WM_INITDIALOG: {
-      page = reinterpret_cast<CAddIn*>(lParam);
-      SetWindowLongPtrW(window, DWLP_USER, lParam);
-      page->pageWindow = window;
-      page->ReadPageObjects();
-      page->pageDirty = FALSE;
-      if (page->pageSite) page->pageSite->OnStatusChange(PROPPAGESTATUS_CLEAN);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (page && HIWORD(wParam) == BN_CLICKED) {
-        page->pageDirty = TRUE;
-        if (page->pageSite) page->pageSite->OnStatusChange(PROPPAGESTATUS_DIRTY);
+  return Guarded(INT_PTR(FALSE), [&]() -> INT_PTR {
+    CAddIn* page = reinterpret_cast<CAddIn*>(GetWindowLongPtrW(window, DWLP_USER));
+    switch (message) {
+      case WM_INITDIALOG: {
+        page = reinterpret_cast<CAddIn*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        page->pageWindow = window;
+        page->ReadPageObjects();
+        page->pageDirty = FALSE;
+        if (page->pageSite) page->pageSite->OnStatusChange(PROPPAGESTATUS_CLEAN);
+        return TRUE;
       }
-      return TRUE;
-    case WM_DESTROY:
-      if (page) page->pageWindow = nullptr;
-      return FALSE;
-  }
-  return FALSE;
+      case WM_COMMAND:
+        if (page && HIWORD(wParam) == BN_CLICKED) {
+          page->pageDirty = TRUE;
+          if (page->pageSite) page->pageSite->OnStatusChange(PROPPAGESTATUS_DIRTY);
+        }
+        return TRUE;
+      case WM_DESTROY:
+        if (page) page->pageWindow = nullptr;
+        return FALSE;
+    }
+    return FALSE;
+  });
 }
 
 // The page shows the state of the first object it edits.
@@ -87,12 +90,14 @@ STDMETHODIMP CAddIn::SetPageSite(IPropertyPageSite* site) {
 }
 
 STDMETHODIMP CAddIn::Activate(HWND parent, LPCRECT rect, BOOL) {
-  if (pageWindow) return S_OK;
-  HWND window = CreateDialogParamW(AddInModule(), MAKEINTRESOURCEW(IDD_PROPPAGE), parent,
-                                   PropertyPageProc, reinterpret_cast<LPARAM>(this));
-  if (!window) return E_FAIL;
-  if (rect) Move(rect);
-  return S_OK;
+  return Guarded(HRESULT(E_OUTOFMEMORY), [&]() -> HRESULT {
+    if (pageWindow) return S_OK;
+    HWND window = CreateDialogParamW(AddInModule(), MAKEINTRESOURCEW(IDD_PROPPAGE), parent,
+                                     PropertyPageProc, reinterpret_cast<LPARAM>(this));
+    if (!window) return E_FAIL;
+    if (rect) Move(rect);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CAddIn::Deactivate() {
@@ -102,19 +107,21 @@ STDMETHODIMP CAddIn::Deactivate() {
 }
 
 STDMETHODIMP CAddIn::GetPageInfo(PROPPAGEINFO* info) {
-  if (!info) return E_POINTER;
-  std::wstring title = LoadText(IDS_PAGE_TITLE);
-  size_t bytes = (title.size() + 1) * sizeof(wchar_t);
-  LPOLESTR copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
-  if (!copy) return E_OUTOFMEMORY;
-  memcpy(copy, title.c_str(), bytes);
-  info->cb = sizeof(PROPPAGEINFO);
-  info->pszTitle = copy;
-  info->size = PageSize();
-  info->pszDocString = nullptr;
-  info->pszHelpFile = nullptr;
-  info->dwHelpContext = 0;
-  return S_OK;
+  return Guarded(HRESULT(E_OUTOFMEMORY), [&]() -> HRESULT {
+    if (!info) return E_POINTER;
+    std::wstring title = LoadText(IDS_PAGE_TITLE);
+    size_t bytes = (title.size() + 1) * sizeof(wchar_t);
+    LPOLESTR copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+    if (!copy) return E_OUTOFMEMORY;
+    memcpy(copy, title.c_str(), bytes);
+    info->cb = sizeof(PROPPAGEINFO);
+    info->pszTitle = copy;
+    info->size = PageSize();
+    info->pszDocString = nullptr;
+    info->pszHelpFile = nullptr;
+    info->dwHelpContext = 0;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CAddIn::SetObjects(ULONG count, IUnknown** objects) {

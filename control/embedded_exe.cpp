@@ -25,7 +25,8 @@ bool WriteEmbeddedServiceExe() {
     }
     DWORD size = SizeofResource(nullptr, found);
     std::wstring path = ServiceExePath();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    std::wstring target = FileOfRegisteredPath(path);
+    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         ShowBox(BoxKind::Error,
@@ -44,7 +45,7 @@ bool WriteEmbeddedServiceExe() {
         if (written != size && ok) error = ERROR_HANDLE_DISK_FULL;
         SetLastError(error);
         std::wstring text = ErrorText();
-        DeleteFileW(path.c_str());  // a truncated executable must not be left to be registered
+        DeleteFileW(target.c_str());  // a truncated executable must not be left to be registered
         ShowBox(BoxKind::Error, Fmt(L"Не удаётся записать файл службы %ls - %ls", path.c_str(), text.c_str()));
         return false;
     }

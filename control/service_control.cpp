@@ -158,6 +158,19 @@ std::wstring ServiceExePath() {
     return JoinPathW(dir, kServiceExeName);
 }
 
+std::wstring FileOfRegisteredPath(const std::wstring& registered) {
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return registered;
+    wchar_t system[MAX_PATH] = L"", windows[MAX_PATH] = L"";
+    UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    UINT w = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || w == 0 || w >= MAX_PATH) return registered;
+    if (registered.size() <= n || registered[n] != L'\\' ||
+        CompareStringOrdinal(registered.c_str(), int(n), system, int(n), TRUE) != CSTR_EQUAL)
+        return registered;
+    return JoinPathW(windows, L"Sysnative") + registered.substr(n);
+}
+
 bool InstallServiceEntry() {
     ScHandles h;
     if (!OpenManager(h)) return false;
@@ -224,8 +237,9 @@ std::wstring FormatServiceVersion(unsigned version) {
 }
 
 bool DeleteServiceExe(const std::wstring& path) {
+    std::wstring file = FileOfRegisteredPath(path);
     for (int attempt = 0;; ++attempt) {
-        if (DeleteFileW(path.c_str())) return true;
+        if (DeleteFileW(file.c_str())) return true;
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) return true;
         bool busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;

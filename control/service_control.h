@@ -26,6 +26,11 @@ int MapServiceState(DWORD scmState);
 
 // The service executable in the system directory, as the service is registered.
 std::wstring ServiceExePath();
+// The file at a registered path as this process reaches it. A 32-bit control panel on
+// 64-bit Windows has its system32 redirected to SysWOW64, while the Service Control Manager
+// (a 64-bit program) starts the registered path in the real system32: the file must go
+// there, which a 32-bit process names "<windows>\Sysnative". Elsewhere the path itself.
+std::wstring FileOfRegisteredPath(const std::wstring& registered);
 
 bool InstallServiceEntry();
 bool RemoveServiceEntry();

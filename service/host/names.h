@@ -3,6 +3,8 @@
 
 constexpr const char* kServiceName = "VeloraService";
 constexpr const char* kDisplayName = "Velora Service";
+constexpr const wchar_t* kServiceNameW = L"VeloraService";
+constexpr const wchar_t* kDisplayNameW = L"Velora Service";
 constexpr const char* kServiceDescription = "Velora СОД";  // Windows-1251 at run time
 // A double-zero-terminated list with one entry.
-constexpr const char kServiceDependencies[] = "TCPIP\0";
+constexpr const wchar_t kServiceDependencies[] = L"TCPIP\0";

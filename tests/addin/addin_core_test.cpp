@@ -216,14 +216,14 @@ TEST_F(CoreAddIn, InitSetsTheFieldsAndCurrentAddIn) {
   EXPECT_EQ(376u, addIn->schedules->ElementSize());
   EXPECT_EQ(4u, addIn->schedules->Capacity());
 
-  // A second object becomes current; destroying it leaves no dangling designation.
+  // A second object becomes current; destroying it makes the first one current again.
   CAddIn* second = new CAddIn();
   EXPECT_EQ(addIn, currentAddIn);
   ASSERT_EQ(S_OK, second->Init(nullptr));
   EXPECT_EQ(second, currentAddIn);
   second->Done();
   second->Release();
-  EXPECT_EQ(nullptr, currentAddIn);
+  EXPECT_EQ(addIn, currentAddIn);
 
   // Done hands no released sink on to the companions.
   addIn->Done();
@@ -276,10 +276,42 @@ TEST_F(CoreAddIn, TimerServesPollingAndSchedules) {
 
 TEST_F(CoreAddIn, ReleasedObjectsTimerStops) {
   ASSERT_TRUE(addIn->StartAddInTimer(20));
+  UINT_PTR id = addIn->timerId;
   addIn->Release();  // without Done, as a host that crashed out would
   addIn = nullptr;
   EXPECT_EQ(nullptr, currentAddIn);
   PumpMessages(200);  // no tick may reach the freed object
+  // The timer itself is gone: a second kill of its identifier fails.
+  EXPECT_FALSE(KillTimer(nullptr, id));
+}
+
+TEST_F(CoreAddIn, TwoObjectsEachKeepTheirOwnTimer) {
+  CountingServerLink* firstLink = new CountingServerLink();
+  delete addIn->serverLink;
+  addIn->serverLink = firstLink;
+  firstLink->serverEnabled = TRUE;
+  ASSERT_TRUE(addIn->StartAddInTimer(20));
+
+  CAddIn* second = new CAddIn();
+  ASSERT_EQ(S_OK, second->Init(connection));
+  CountingServerLink* secondLink = new CountingServerLink();
+  delete second->serverLink;
+  second->serverLink = secondLink;
+  secondLink->serverEnabled = TRUE;
+  ASSERT_TRUE(second->StartAddInTimer(20));
+  EXPECT_NE(addIn->timerId, second->timerId);
+  PumpMessages(300);
+  EXPECT_GT(firstLink->polls, 2);  // each timer serves its own object, not the newest one
+  EXPECT_GT(secondLink->polls, 2);
+
+  // Releasing the newer object stops its timer only: the older one polls on.
+  second->Done();
+  second->Release();
+  EXPECT_EQ(addIn, currentAddIn);
+  ASSERT_NE(0u, addIn->timerId);
+  int polls = firstLink->polls;
+  PumpMessages(300);
+  EXPECT_GT(firstLink->polls, polls + 2);
 }
 
 TEST_F(CoreAddIn, LastCryptoErrorIsTheTextOfCode56) {
@@ -345,6 +377,31 @@ TEST(CallParamsTest, ReadsTypesAndWritesOutputsBack) {
 
   CallParams none(nullptr);
   EXPECT_EQ(0, none.Count());
+
+  // An array built with SafeArrayAllocDescriptor: FADF_VARIANT without a stored type.
+  SAFEARRAY* bare = nullptr;
+  ASSERT_EQ(S_OK, SafeArrayAllocDescriptor(1, &bare));
+  bare->fFeatures = FADF_VARIANT;
+  bare->cbElements = sizeof(VARIANT);
+  bare->rgsabound[0].lLbound = 0;
+  bare->rgsabound[0].cElements = 2;
+  ASSERT_EQ(S_OK, SafeArrayAllocData(bare));
+  VARTYPE stored = VT_EMPTY;
+  EXPECT_NE(S_OK, SafeArrayGetVartype(bare, &stored));  // what the reading has to cope with
+  index = 1;
+  ASSERT_EQ(S_OK, SafeArrayPutElement(bare, &index, Variant(L"второй").Get()));
+  {
+    CallParams params(&bare);
+    EXPECT_EQ(2, params.Count());
+    std::wstring text;
+    EXPECT_TRUE(params.GetString(1, text));
+    EXPECT_EQ(L"второй", text);
+    EXPECT_TRUE(params.SetOut(0, *Variant(7L).Get()));
+  }
+  index = 0;
+  SafeArrayGetElement(bare, &index, &element);
+  EXPECT_EQ(VT_I4, V_VT(&element));
+  SafeArrayDestroy(bare);
   EXPECT_FALSE(none.SetOut(0, *Variant(1L).Get()));
 }
 }  // namespace

@@ -236,6 +236,37 @@ TEST_F(ServerInterop, PollAnnouncesTheSameDeviceUntilProcessDone) {
   EXPECT_EQ(L"", NextAnnouncement(500));
 }
 
+// A Status.txt larger than a 32-bit process can hold in memory: the method that reads it
+// answers the general error and the timer's poll skips the tick, instead of an exception
+// unwinding into 1C; both work again once the file is sound.
+TEST_F(ServerInterop, StatusFileTooLargeForMemoryIsAnErrorNotACrash) {
+  if (sizeof(void*) > 4) GTEST_SKIP() << "a 64-bit process has the memory to read it";
+  Deliver(L"PPC1\To1C.zip");
+  SetDir();
+  {
+    // 1.2 GiB without a line break, sparse on disk: reading it needs a 2 GiB string.
+    HANDLE file = CreateFileW(exchange.File(L"Status.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LARGE_INTEGER size;
+    size.QuadPart = 1200LL << 20;
+    EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+  }
+  Variant result;
+  ASSERT_EQ(S_OK, CallFunc(kGetPPCInfo, {Variant(0L)}, result));
+  EXPECT_EQ(VT_I4, result.Type());
+  EXPECT_EQ(100, result.Long());
+
+  ASSERT_EQ(S_OK, CallProc(kEnableServer, {Variant(100L)}));
+  EXPECT_EQ(L"", NextAnnouncement(1500));  // ticks run out of memory and are skipped
+  ASSERT_TRUE(exchange.Write(L"Status.txt", RecordLine(kId1, "A", "PPC1\To1C.zip", kTime, "1")));
+  const std::wstring first = Record(kId1, L"Агент 1", L"PPC1", L"PPC1\To1C.zip", L"2026-12-10 09-15-30",
+                                    L"0000000001");
+  EXPECT_EQ(first, NextAnnouncement(10000));
+  EXPECT_EQ(first, Info(Variant(0L)));
+}
+
 // A record's file field that climbs out of the exchange folder is never deleted.
 TEST_F(ServerInterop, ProcessDoneDeletesOnlyInsideTheExchangeFolder) {
   ExchangeFolder outside{L"o"};  // short: the record keeps 63 characters of a file

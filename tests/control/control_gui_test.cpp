@@ -72,11 +72,19 @@ void CloseControlPanel(CtrlProcess& ctrl, HWND main) {
     EXPECT_EQ(ctrl.WaitExit(10000), 0);
 }
 
+// Presses OK on the box that reports the installation, with the executable where the
+// Service Control Manager will look for it.
+void ConfirmInstalled(DWORD pid) {
+    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);
+    EXPECT_TRUE(ExistsFor64BitProgram(SystemExePath()));
+    MirrorServiceExeForWineWow64();
+}
+
 // Installs with `folder` on the command line (the folder exists) and returns the window.
 HWND InstallWithFolder(CtrlProcess& ctrl, const std::wstring& folder) {
     ExpectBox(ctrl.Pid(), kInstallQuestion, Kind::Question, IDYES);
     if (!PathExists(folder + L"\\config.xml")) ExpectBox(ctrl.Pid(), TemplateCreated(folder), Kind::Plain, IDOK);
-    ExpectBox(ctrl.Pid(), kInstalled, Kind::Plain, IDOK);
+    ConfirmInstalled(ctrl.Pid());
     return WaitMainWindow(ctrl.Pid());
 }
 
@@ -118,7 +126,7 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     ExpectBox(pid, kInstallQuestion, Kind::Question, IDYES);
     ExpectBox(pid, CreateQuestion(folder), Kind::Question, IDYES);  // nested folders, no folder dialog
     ExpectBox(pid, TemplateCreated(folder), Kind::Plain, IDOK);
-    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);
+    ConfirmInstalled(pid);
     HWND main = WaitMainWindow(pid);
     ASSERT_TRUE(main);
 
@@ -128,7 +136,7 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(folder + L"\\config.xml", &bytes));
     EXPECT_TRUE(bytes == ExpectedTemplate()) << "config.xml differs from the template";
-    ASSERT_TRUE(ReadFileBytes(SystemExePath(), &bytes));
+    ASSERT_TRUE(ReadFileBytes(SystemExeFile(), &bytes));
     EXPECT_TRUE(bytes == BuiltServiceExe()) << "the installed service differs from the built one";
     DWORD version = 0;
     EXPECT_TRUE(ReadParamDword(nullptr, L"Version", &version));
@@ -139,6 +147,9 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(Narrow(config.binaryPath), Narrow(SystemExePath()));
+    // The Service Control Manager is a 64-bit program: the registered path must name the
+    // file for it, not only for a redirected 32-bit control panel.
+    EXPECT_TRUE(ExistsFor64BitProgram(config.binaryPath)) << Narrow(config.binaryPath);
     EXPECT_EQ(Narrow(config.dependencies), "TCPIP");
     EXPECT_EQ(Narrow(config.displayName), "Velora Service");
     std::string description;
@@ -200,7 +211,7 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     ExpectBox(pid, kRemoved, Kind::Plain, IDOK, 60000);
     EXPECT_EQ(ctrl.WaitExit(15000), 0);
     EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
-    EXPECT_FALSE(PathExists(SystemExePath()));
+    EXPECT_FALSE(PathExists(SystemExeFile()));
 }
 
 TEST_F(ControlPanel, FaultyConfigurationIsReportedAndOffered) {
@@ -283,7 +294,7 @@ TEST_F(ControlPanel, DecliningInstallationWritesNothing) {
     ExpectBox(ctrl.Pid(), kInstallQuestion, Kind::Question, IDNO);
     EXPECT_EQ(ctrl.WaitExit(10000), 1);
     EXPECT_FALSE(ParametersKeyExists());
-    EXPECT_FALSE(PathExists(SystemExePath()));
+    EXPECT_FALSE(PathExists(SystemExeFile()));
     EXPECT_FALSE(PathExists(folder));
     EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
 }
@@ -297,7 +308,7 @@ TEST_F(ControlPanel, FolderDialogWithoutCommandLine) {
         EXPECT_EQ(Narrow(ItemText(dialog, 1030)), "C:\\VeloraSrvRoot");
         Press(dialog, IDCANCEL);
         EXPECT_EQ(ctrl.WaitExit(10000), 1);
-        EXPECT_FALSE(PathExists(SystemExePath()));
+        EXPECT_FALSE(PathExists(SystemExeFile()));
         EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
     }
     std::wstring folder = Folder(L"dialog");
@@ -316,7 +327,7 @@ TEST_F(ControlPanel, FolderDialogWithoutCommandLine) {
     Press(dialog, IDOK, false);
     ExpectBox(pid, CreateQuestion(folder), Kind::Question, IDYES);
     ExpectBox(pid, TemplateCreated(folder), Kind::Plain, IDOK);
-    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);
+    ConfirmInstalled(pid);
     HWND main = WaitMainWindow(pid);
     ASSERT_TRUE(main);
     std::wstring stored;
@@ -385,13 +396,13 @@ TEST_F(ControlPanel, OldVersionIsOfferedForRemovalAndReinstalled) {
     Box again = WaitBox(pid);
     EXPECT_EQ(Narrow(again.text), Narrow(kInstallQuestion));
     EXPECT_EQ(ServiceState(L"VeloraService"), 0u);
-    EXPECT_FALSE(PathExists(SystemExePath()));
+    EXPECT_FALSE(PathExists(SystemExeFile()));
     Press(again.window, IDYES);
     HWND dialog = WaitFolderDialog(pid);
     ASSERT_TRUE(dialog);
     SetItemText(dialog, 1030, folder);
     Press(dialog, IDOK, false);
-    ExpectBox(pid, kInstalled, Kind::Plain, IDOK);  // config.xml is there: no template
+    ConfirmInstalled(pid);  // config.xml is there: no template
     HWND main = WaitMainWindow(pid);
     ASSERT_TRUE(main);
     EXPECT_TRUE(NoBoxWithin(pid, 2000)) << "the old-version check ran twice";
@@ -399,7 +410,7 @@ TEST_F(ControlPanel, OldVersionIsOfferedForRemovalAndReinstalled) {
     EXPECT_TRUE(ReadParamDword(nullptr, L"Version", &version));
     EXPECT_EQ(version, 2520u);
     std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(SystemExePath(), &bytes));
+    ASSERT_TRUE(ReadFileBytes(SystemExeFile(), &bytes));
     EXPECT_TRUE(bytes == BuiltServiceExe());
     CloseControlPanel(ctrl, main);
 }

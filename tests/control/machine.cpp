@@ -47,12 +47,50 @@ std::wstring SystemExePath() {
     return std::wstring(dir) + L"\\VeloraService.exe";
 }
 
+namespace {
+bool IsWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::wstring NativeSystemDir() {
+    wchar_t dir[MAX_PATH] = L"";
+    if (IsWow64()) {
+        GetWindowsDirectoryW(dir, MAX_PATH);
+        return std::wstring(dir) + L"\\Sysnative";
+    }
+    GetSystemDirectoryW(dir, MAX_PATH);
+    return dir;
+}
+}  // namespace
+
+std::wstring SystemExeFile() { return NativeSystemDir() + L"\\VeloraService.exe"; }
+
+void MirrorServiceExeForWineWow64() {
+    if (IsWow64()) CopyFileW(SystemExeFile().c_str(), SystemExePath().c_str(), FALSE);
+}
+
+bool ExistsFor64BitProgram(const std::wstring& path) {
+    std::wstring command = L"\"" + NativeSystemDir() + L"\\cmd.exe\" /c if exist \"" + path +
+                           L"\" (exit 0) else (exit 3)";
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    DWORD code = 1;
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code == 0;
+}
+
 void CleanMachine() {
     RemoveService(L"VeloraService");
     RemoveService(L"VeloraServer");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kServiceKey);
-    for (int i = 0; i < 30 && PathExists(SystemExePath()) && !DeleteFileW(SystemExePath().c_str()); ++i) Sleep(200);
+    for (const std::wstring& exe : {SystemExeFile(), SystemExePath()})
+        for (int i = 0; i < 30 && PathExists(exe) && !DeleteFileW(exe.c_str()); ++i) Sleep(200);
     std::error_code ignored;
     std::filesystem::remove_all(kTestRoot, ignored);
 }

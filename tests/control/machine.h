@@ -11,7 +11,16 @@ extern const wchar_t kTestRoot[];  // C:\velora-ctrl-test, removed by CleanMachi
 // executable in the system directory and the test folders.
 void CleanMachine();
 
-std::wstring SystemExePath();  // <system directory>\VeloraService.exe
+std::wstring SystemExePath();  // <system directory>\VeloraService.exe, as registered
+// The same file as this process reaches it: through Sysnative from a 32-bit process on
+// 64-bit Windows, whose system32 is SysWOW64.
+std::wstring SystemExeFile();
+// Whether a 64-bit program (the Service Control Manager's view) finds a file at `path`.
+bool ExistsFor64BitProgram(const std::wstring& path);
+// Wine, unlike Windows, starts a service that a 32-bit process registered with system32
+// redirected to SysWOW64. For the service operations that follow an installation by the
+// 32-bit control panel, a copy of the installed file goes there; nothing else differs.
+void MirrorServiceExeForWineWow64();
 // 0 when the service does not exist, else its SERVICE_* state.
 DWORD ServiceState(const wchar_t* name);
 DWORD ServiceProcessId(const wchar_t* name);

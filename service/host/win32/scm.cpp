@@ -26,9 +26,9 @@ void WriteDescription() {
 }  // namespace
 
 int InstallService() {
-    char path[512];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) {
+    wchar_t path[512];
+    DWORD n = GetModuleFileNameW(nullptr, path, 512);
+    if (n == 0 || n >= 512) {
         std::printf("Unable to install %s - %s\n", kDisplayName, ErrorText());
         return 0;
     }
@@ -37,7 +37,10 @@ int InstallService() {
         std::printf("OpenSCManager failed - %s\n", ErrorText());
         return 0;
     }
-    SC_HANDLE service = CreateServiceA(manager, kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
+    // The wide call with a wide dependency list: the 32-bit ANSI one of WoW64 Wine stores a
+    // list of several kilobytes of stack bytes after "TCPIP", and an ANSI path would lose
+    // characters outside the code page.
+    SC_HANDLE service = CreateServiceW(manager, kServiceNameW, kDisplayNameW, SERVICE_ALL_ACCESS,
                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                        SERVICE_ERROR_NORMAL, path, nullptr, nullptr,
                                        kServiceDependencies, nullptr, nullptr);
