@@ -241,7 +241,7 @@ TEST_F(ServerInterop, PollAnnouncesTheSameDeviceUntilProcessDone) {
 // unwinding into 1C; both work again once the file is sound.
 TEST_F(ServerInterop, StatusFileTooLargeForMemoryIsAnErrorNotACrash) {
   if (sizeof(void*) > 4) GTEST_SKIP() << "a 64-bit process has the memory to read it";
-  Deliver(L"PPC1\To1C.zip");
+  Deliver(L"PPC1\\To1C.zip");
   SetDir();
   {
     // 1.2 GiB without a line break, sparse on disk: reading it needs a 2 GiB string.
@@ -260,8 +260,8 @@ TEST_F(ServerInterop, StatusFileTooLargeForMemoryIsAnErrorNotACrash) {
 
   ASSERT_EQ(S_OK, CallProc(kEnableServer, {Variant(100L)}));
   EXPECT_EQ(L"", NextAnnouncement(1500));  // ticks run out of memory and are skipped
-  ASSERT_TRUE(exchange.Write(L"Status.txt", RecordLine(kId1, "A", "PPC1\To1C.zip", kTime, "1")));
-  const std::wstring first = Record(kId1, L"Агент 1", L"PPC1", L"PPC1\To1C.zip", L"2026-12-10 09-15-30",
+  ASSERT_TRUE(exchange.Write(L"Status.txt", RecordLine(kId1, "A", "PPC1\\To1C.zip", kTime, "1")));
+  const std::wstring first = Record(kId1, L"Агент 1", L"PPC1", L"PPC1\\To1C.zip", L"2026-12-10 09-15-30",
                                     L"0000000001");
   EXPECT_EQ(first, NextAnnouncement(10000));
   EXPECT_EQ(first, Info(Variant(0L)));

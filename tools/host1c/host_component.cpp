@@ -10,12 +10,21 @@ template <class T> void ReleaseAndNull(T*& p) {
 
 std::wstring FromBstr(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
 
-void DispatchPending() {
+// Dispatches queued messages for at most `budget` ms: a timer whose work outlasts its
+// interval is always due again, and must not keep the loop from its own deadline.
+void DispatchPending(DWORD budget) {
+  DWORD start = GetTickCount();
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
+    if (GetTickCount() - start >= budget) return;
   }
+}
+
+DWORD Remaining(DWORD start, DWORD ms) {
+  DWORD spent = GetTickCount() - start;
+  return spent >= ms ? 0 : ms - spent;
 }
 
 // One wait of the message loop: until a message, the connection's signal, or `ms`.
@@ -24,7 +33,7 @@ void WaitOnce(HANDLE signal, DWORD ms) {
     MsgWaitForMultipleObjects(1, &signal, FALSE, ms, QS_ALLINPUT);
   else
     MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
-  DispatchPending();
+  DispatchPending(ms);
 }
 }  // namespace
 
@@ -215,7 +224,7 @@ HRESULT HostComponent::SetProp(long number, const Variant& value) {
 void PumpMessages(DWORD ms) {
   DWORD start = GetTickCount();
   for (;;) {
-    DispatchPending();
+    DispatchPending(Remaining(start, ms));
     DWORD spent = GetTickCount() - start;
     if (spent >= ms) return;
     WaitOnce(nullptr, ms - spent);
@@ -225,7 +234,7 @@ void PumpMessages(DWORD ms) {
 bool WaitForEvent(HostConnection& connection, DWORD ms, HostEvent& event) {
   DWORD start = GetTickCount();
   for (;;) {
-    DispatchPending();
+    DispatchPending(Remaining(start, ms));
     if (connection.PopEvent(event)) return true;
     DWORD spent = GetTickCount() - start;
     if (spent >= ms) return false;
