@@ -171,3 +171,57 @@ TEST_F(ServiceTest, SilenceAfterTheRequestTimesOut) {
     EXPECT_TRUE(Has(r.output, "service closed the connection: yes")) << r.output;
     EXPECT_EQ(Lines(Log()).size(), logBefore) << Log();
 }
+
+// Nothing waits for the device (announcement 220): the download is left out, no file is
+// written, and the upload goes on.
+TEST_F(ServiceTest, SimulatorWithNothingToDownloadStillUploads) {
+    WriteFile(*ex / "up5", "data of agent 5");
+    ToolResult r = Simulator(5, {"--download", *ex / "down5", "--upload", *ex / "up5"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "nothing to download (announcement 220): " + (*ex / "down5") + " not written\n"))
+        << r.output;
+    EXPECT_FALSE(Exists(*ex / "down5"));
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(In(5, "To1C.zip")) == "data of agent 5"; }, 5000));
+}
+
+// The simulator's command line and a refused connection, without a service.
+TEST(HandheldProgram, UsageAndErrors) {
+    NetStartup();
+    // A port bound but not listening: a connection to it is refused.
+    NetSocket bound = NetTcpSocket();
+    std::uint32_t loopback = 0;
+    NetParseAddress("127.0.0.1", &loopback);
+    ASSERT_TRUE(NetBind(bound, loopback, 0));
+    NetAddress address;
+    ASSERT_TRUE(NetLocalAddress(bound, &address));
+    const std::string refused = std::to_string(address.port), code = Id(1);
+#ifdef _WIN32
+    const std::string refusedText = "(0x274d)";  // WSAECONNREFUSED, after the system's text
+#else
+    const std::string refusedText = ": Connection refused (0x6f)";
+#endif
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string text;
+    } cases[] = {
+        {{}, 2, "usage: velora-handheld --port PORT --code DEVICE-ID"},
+        {{"--help"}, 0, "the service appends it to NAME.clt"},
+        {{"--port", "5555"}, 2, "velora-handheld: --code DEVICE-ID is missing\n"},
+        {{"--code", code}, 2, "velora-handheld: --port PORT is missing\n"},
+        {{"--port", "70000", "--code", code}, 2, "--port takes a number from 1 to 65535, not '70000'\n"},
+        {{"--port", "55x", "--code", code}, 2, "--port takes a number from 1 to 65535, not '55x'\n"},
+        {{"--code", code, "--port"}, 2, "velora-handheld: --port needs a value\n"},
+        {{"--bogus"}, 2, "velora-handheld: unknown option --bogus\n"},
+        {{"--port", refused, "--code", code, "--timeout", "5"}, 1, "error: cannot connect to 127.0.0.1:" + refused},
+        {{"--port", refused, "--code", code, "--timeout", "5"}, 1, refusedText + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        ToolResult r = RunHandheldTool(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+        EXPECT_NE(r.output.find(c.text), std::string::npos) << r.output;
+    }
+    NetClose(bound);
+    NetCleanup();
+}

@@ -314,6 +314,32 @@ TEST_F(ServiceUnderScm, StartFailuresLeaveTheirTextAndExitCode) {
     }
 }
 
+// The console program says why it could not start and fails; the SCM is not involved.
+TEST_F(ServiceUnderScm, DebugRunThatCannotStartPrintsTheErrorText) {
+    struct Case {
+        const char* name;
+        const char* configXml;  // nullptr: no config.xml
+        std::string line;
+    };
+    std::vector<Device> twins = Devices(2);
+    twins[1].agent = "agent1";
+    const std::string twinsXml = ConfigXml(port, twins);
+    const Case cases[] = {
+        {"no config.xml", nullptr, "Файл не найден " + exchange.File("config.xml") + "\n"},
+        {"faulty device table", twinsXml.c_str(),
+         "config_error\nThe faults of config.xml are listed in " + exchange.File("config.err") + ".\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(exchange.File("config.xml").c_str());
+        if (c.configXml) WriteConfig(c.configXml);
+        RunResult r = RunProgram("-debug");
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+        EXPECT_NE(r.output.find("Debugging Velora Service.\n"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("\nVelora Service ended with an error: " + c.line), std::string::npos) << r.output;
+    }
+}
+
 TEST_F(ServiceUnderScm, WatchReloadsAndAFaultyReloadStops) {
     WriteConfig(ConfigXml(port, Devices(2)));
     StartRunning();
