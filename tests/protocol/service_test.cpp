@@ -3,6 +3,7 @@
 // started through the Service Control Manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -172,13 +173,21 @@ TEST_F(ServiceTest, SilenceAfterTheRequestTimesOut) {
     EXPECT_EQ(Lines(Log()).size(), logBefore) << Log();
 }
 
+namespace {
+// The program's output with its line ends as LF (the Windows console writes CR LF).
+std::string WithLf(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+}  // namespace
+
 // Nothing waits for the device (announcement 220): the download is left out, no file is
 // written, and the upload goes on.
 TEST_F(ServiceTest, SimulatorWithNothingToDownloadStillUploads) {
     WriteFile(*ex / "up5", "data of agent 5");
     ToolResult r = Simulator(5, {"--download", *ex / "down5", "--upload", *ex / "up5"});
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_TRUE(Has(r.output, "nothing to download (announcement 220): " + (*ex / "down5") + " not written\n"))
+    EXPECT_TRUE(Has(WithLf(r.output), "nothing to download (announcement 220): " + (*ex / "down5") + " not written\n"))
         << r.output;
     EXPECT_FALSE(Exists(*ex / "down5"));
     EXPECT_TRUE(WaitFor([&] { return ReadFile(In(5, "To1C.zip")) == "data of agent 5"; }, 5000));
@@ -212,7 +221,7 @@ TEST(HandheldProgram, UsageAndErrors) {
         {{"--port", "70000", "--code", code}, 2, "--port takes a number from 1 to 65535, not '70000'\n"},
         {{"--port", "55x", "--code", code}, 2, "--port takes a number from 1 to 65535, not '55x'\n"},
         {{"--code", code, "--port"}, 2, "velora-handheld: --port needs a value\n"},
-        {{"--bogus"}, 2, "velora-handheld: unknown option --bogus\n"},
+        {{"--bogus"}, 2, "velora-handheld: unknown option --bogus (--help lists every option)\n"},
         {{"--port", refused, "--code", code, "--timeout", "5"}, 1, "error: cannot connect to 127.0.0.1:" + refused},
         {{"--port", refused, "--code", code, "--timeout", "5"}, 1, refusedText + "\n"},
     };
@@ -220,7 +229,7 @@ TEST(HandheldProgram, UsageAndErrors) {
         SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
         ToolResult r = RunHandheldTool(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
-        EXPECT_NE(r.output.find(c.text), std::string::npos) << r.output;
+        EXPECT_NE(WithLf(r.output).find(c.text), std::string::npos) << r.output;
     }
     NetClose(bound);
     NetCleanup();

@@ -142,8 +142,7 @@ int main(int argc, char** argv) {
             Usage();
             return 0;
         } else {
-            std::fprintf(stderr, "velora-handheld: unknown option %s\n", a.c_str());
-            Usage();
+            std::fprintf(stderr, "velora-handheld: unknown option %s (--help lists every option)\n", a.c_str());
             return 2;
         }
     }
