@@ -14,6 +14,7 @@
 #include "protocol/crc32.h"
 #include "service_params.h"
 #include "support.h"
+#include "reserved_port.h"
 #include "tool_process.h"
 
 namespace {
@@ -45,13 +46,15 @@ std::string ConfigXml(std::uint16_t port, const char* extra = "") {
 struct ServiceTest : ::testing::Test {
     static TempDir* ex;
     static ServiceProcess* service;
+    static ReservedPort* reserved;
     static std::uint16_t port;
 
     static void SetUpTestSuite() {
         NetStartup();
         ex = new TempDir;
         UseParamsFileIn(ex->Path());
-        port = FreeLocalPort();
+        reserved = new ReservedPort;
+        port = reserved->Number();
         WriteFile(*ex / "config.xml", ConfigXml(port));
         SetExchFolder(ex->Path().c_str());
         service = new ServiceProcess;
@@ -69,6 +72,8 @@ struct ServiceTest : ::testing::Test {
         SetExchFolder("");
         delete ex;
         ex = nullptr;
+        delete reserved;
+        reserved = nullptr;
         NetCleanup();
     }
     std::string In(int device, const std::string& name) { return JoinPath(*ex / ("PPC" + std::to_string(device)), name); }
@@ -83,6 +88,7 @@ struct ServiceTest : ::testing::Test {
 };
 TempDir* ServiceTest::ex = nullptr;
 ServiceProcess* ServiceTest::service = nullptr;
+ReservedPort* ServiceTest::reserved = nullptr;
 std::uint16_t ServiceTest::port = 0;
 }  // namespace
 

@@ -96,7 +96,7 @@ TEST(DebugProgram, CommandLineWithoutTheServiceManager) {
 class DebugRun : public ::testing::TestWithParam<int> {
 protected:
     TempFolder exchange{"debug"};
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     void SetUp() override {
         SetExchFolder(exchange.Path().c_str());
         ASSERT_TRUE(WriteFile(exchange.File("config.xml"), ConfigXml(port, Devices(2))));
@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, DebugRun, ::testing::Values(SIGINT, SIGTERM));
 
 TEST(DebugProgram, PortInUseEndsTheRunWithTheOperatorsText) {
     TempFolder exchange("busy");
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     NetSocket other = ListenOn(port);
     ASSERT_NE(other, 0u);
     SetExchFolder(exchange.Path().c_str());
@@ -164,7 +164,8 @@ TEST(DebugProgram, StartFailuresPrintTheErrorText) {
     };
     std::vector<Device> twins = Devices(2);
     twins[1].agent = "agent1";
-    const std::string twinsXml = ConfigXml(FreePort(), twins);
+    ReservedPort twinsPort;
+    const std::string twinsXml = ConfigXml(twinsPort, twins);
     const Case cases[] = {
         {"no exchange folder", "", nullptr, u8"Неизвестен путь к config.xml\n"},
         {"no config.xml", exchange.Path(), nullptr, u8"Файл не найден " + exchange.File("config.xml") + "\n"},
