@@ -14,25 +14,29 @@ const int kFolderBrowseId = 1031;
 
 struct Found {
     DWORD pid;
+    const wchar_t* cls;
     std::vector<HWND> windows;
 };
 
-BOOL CALLBACK CollectDialogs(HWND window, LPARAM param) {
+BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
     Found* found = reinterpret_cast<Found*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     wchar_t cls[32] = L"";
     GetClassNameW(window, cls, 32);
-    if (pid == found->pid && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0)
+    if (pid == found->pid && IsWindowVisible(window) && wcscmp(cls, found->cls) == 0)
         found->windows.push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> Dialogs(DWORD pid) {
-    Found found = {pid, {}};
-    EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&found));
+// The visible top-level windows of the process with window class `cls`.
+std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls) {
+    Found found = {pid, cls, {}};
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&found));
     return found.windows;
 }
+
+std::vector<HWND> Dialogs(DWORD pid) { return TopWindows(pid, L"#32770"); }
 
 std::wstring Title(HWND window) {
     wchar_t text[512] = L"";
@@ -328,21 +332,6 @@ BOOL CALLBACK FindTree(HWND child, LPARAM param) {
     return FALSE;
 }
 
-struct MenuSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindMenu(HWND window, LPARAM param) {
-    MenuSearch* search = reinterpret_cast<MenuSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t cls[32] = L"";
-    GetClassNameW(window, cls, 32);
-    if (pid != search->pid || !IsWindowVisible(window) || wcscmp(cls, L"#32768") != 0) return TRUE;
-    search->found = window;
-    return FALSE;
-}
 }  // namespace
 
 HWND WaitFolderBrowser(DWORD pid, DWORD timeoutMs) {
@@ -369,34 +358,21 @@ bool HasStaticText(HWND dialog, const std::wstring& text) {
 
 void ChooseMenuItem(DWORD pid, int index, DWORD timeoutMs) {
     DWORD start = GetTickCount();
-    MenuSearch search = {pid, nullptr};
-    do {
-        EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&search));
-        if (search.found) break;
-        Sleep(100);
-    } while (GetTickCount() - start < timeoutMs);
-    if (!search.found) {
+    std::vector<HWND> menus;
+    while ((menus = TopWindows(pid, L"#32768")).empty() && GetTickCount() - start < timeoutMs) Sleep(100);
+    if (menus.empty()) {
         ADD_FAILURE() << "no popup menu within " << timeoutMs << " ms";
         return;
     }
     // The menu's own loop reads the keys from its thread's queue.
-    for (int i = 0; i <= index; ++i) PostMessageW(search.found, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(search.found, WM_KEYDOWN, VK_RETURN, 0);
+    for (int i = 0; i <= index; ++i) PostMessageW(menus[0], WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menus[0], WM_KEYDOWN, VK_RETURN, 0);
 }
 
 void WaitIdle(HWND window) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result))
         ADD_FAILURE() << "the window did not answer within 60 s";
-}
-
-void WaitItemText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    do {
-        if (ItemText(dialog, id) == text) return;
-        Sleep(100);
-    } while (GetTickCount() - start < timeoutMs);
-    EXPECT_EQ(Narrow(ItemText(dialog, id)), Narrow(text)) << "item " << id << " after " << timeoutMs << " ms";
 }
 
 std::wstring ItemText(HWND dialog, int id) {

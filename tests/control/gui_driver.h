@@ -72,8 +72,6 @@ void ChooseMenuItem(DWORD pid, int index, DWORD timeoutMs = 20000);
 void WaitIdle(HWND window);
 
 std::wstring ItemText(HWND dialog, int id);
-// Waits until the item's text is `text`; fails the test after timeoutMs.
-void WaitItemText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs = 20000);
 void SetItemText(HWND dialog, int id, const std::wstring& text);
 bool ItemEnabled(HWND dialog, int id);
 bool ItemVisible(HWND dialog, int id);
