@@ -18,6 +18,15 @@ std::atomic<bool> stopRequested{false};
 namespace {
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// The thread handles are not kept.
+void RunDetached(void (*sequence)()) {
+    try {
+        std::thread(sequence).detach();
+    } catch (...) {
+        sequence();  // no thread to spare: run it here rather than drop the request
+    }
+}
+
 // Waits for the running sessions, re-reporting the pending state once a second.
 void DrainSessions(ServiceState pending) {
     while (activeSessions.load() != 0 && CurrentState() == pending) {
@@ -122,4 +131,21 @@ void ServiceContinue() {
     PauseServer(false);
     TransitionAndReport(kContinuePending, kRunning, 0, 0);
     SetAutodetect();
+}
+
+void HandleServiceControl(std::uint32_t control) {
+    switch (control) {
+        case kControlStop:
+        case kControlShutdown:
+            RunDetached(ServiceStop);
+            break;
+        case kControlPause:
+            RunDetached(ServicePause);
+            break;
+        case kControlContinue:
+            ServiceContinue();
+            break;
+        default:  // interrogate: the main loop re-reports the state every second
+            break;
+    }
 }

@@ -31,6 +31,10 @@ void ServiceStart(int argc, char** argv);
 void ServiceStop();
 void ServicePause();
 void ServiceContinue();
+// What the service control handler does with an SCM control code: stop, shutdown and pause
+// run their sequences on threads of their own (they wait for the sessions) and this returns
+// at once; continue runs here; anything else is ignored.
+void HandleServiceControl(std::uint32_t control);
 
 bool LoadConfiguration();
 void ClearConfiguration();

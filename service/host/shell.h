@@ -6,6 +6,8 @@
 int InstallService();
 int RemoveService();
 int DebugService(int argc, char** argv);
+// The exit code of a debug run that has ended: 0, or 1 after printing the stored error text.
+int FinishDebugRun();
 // No switch: hand the process to the Service Control Manager.
 int RunServiceDispatcher();
 

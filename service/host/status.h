@@ -15,6 +15,9 @@ enum ServiceState : std::uint32_t {
 
 constexpr std::uint32_t kErrorServiceSpecific = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
 constexpr std::uint32_t kAcceptStop = 0x1, kAcceptPauseContinue = 0x2;
+// The SCM's control codes (SERVICE_CONTROL_*).
+constexpr std::uint32_t kControlStop = 1, kControlPause = 2, kControlContinue = 3, kControlInterrogate = 4,
+                        kControlShutdown = 5;
 
 // What one status report carries to the SCM (the variable fields of SERVICE_STATUS).
 struct ServiceStatusRecord {

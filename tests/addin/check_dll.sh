@@ -3,7 +3,8 @@
 # their plain names, and the resources (type library of the right platform, registration
 # script, property page, the Russian string table with its names and texts).
 #   check_dll.sh I686_DLL X64_DLL
-# Exit 0 when both pass, 1 on a failure, 77 (skipped) when the i686 tree is not built.
+# The i686 DLL is brought up to date first, in the win32 tree beside this one.
+# Exit 0 when both pass, 1 on a failure.
 set -uo pipefail
 export LC_ALL=C PYTHONUTF8=1  # the tools' own messages are matched below
 i686_dll=$1 x64_dll=$2
@@ -64,10 +65,11 @@ PY
 }
 
 check "$x64_dll" pei-x86-64 3 x86_64-w64-mingw32 || fail=1
-if [ ! -f "$i686_dll" ]; then
-  echo "SKIPPED: the i686 DLL is not built ($i686_dll); build the win32 tree first (scripts/build win32)"
-  [ $fail = 0 ] && exit 77
-  exit 1
-fi
+top=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(dirname "$(dirname "$(dirname "$i686_dll")")")  # <root>/win32/addin/VeloraAddIn.dll
+echo "building the i686 DLL: scripts/build --dir $root win32 -- --target VeloraAddIn"
+"$top/scripts/build" --dir "$root" win32 -- --target VeloraAddIn >/dev/null ||
+  { echo "FAIL: the i686 DLL cannot be built"; exit 1; }
+[ -f "$i686_dll" ] || { echo "FAIL: the build made no $i686_dll"; exit 1; }
 check "$i686_dll" pei-i386 1 i686-w64-mingw32 || fail=1
 exit $fail

@@ -130,4 +130,33 @@ TEST(Host1cProgram, RunsScriptsAndKeepsTheProfile) {
   DeleteFileW(script.c_str());
   DeleteFileW(profile.c_str());
 }
+
+// The command line and the failures before a script runs: the usage, and the failing step in
+// words beside the HRESULT.
+TEST(Host1cProgram, UsageAndFailuresInWords) {
+  struct Case {
+    const wchar_t* args;
+    DWORD exitCode;
+    const wchar_t* text;
+  } cases[] = {
+      {L"", 64, L"usage: host1c [options]"},
+      {L"--help", 0, L"exit codes: 0 done"},
+      {L"--bogus", 64, L"host1c: unknown option --bogus (host1c --help lists the options)\n"},
+      {L"--dll", 64, L"host1c: --dll needs a value"},
+      {L"--depth 0 -e \"Enable()\"", 64, L"host1c: the event buffer depth must be at least 1\n"},
+      {L"--dll nope.dll -e \"Enable()\"", 2, L"host1c: cannot load nope.dll: the file was not found (0x8007007E)\n"},
+      {L"--progid No.Such.Component -e \"Enable()\"", 2,
+       L"host1c: cannot find the ProgID No.Such.Component: it is not registered (regsvr32 the DLL, or use --dll) "
+       L"(0x800401F3)\n"},
+      {L"--dll kernel32.dll -e \"Enable()\"", 2,
+       L"host1c: cannot get the class factory from kernel32.dll: the DLL does not export DllGetClassObject "
+       L"(0x8007007F)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    ProcessResult r = RunProcess(L"\"" + Host1cPath() + L"\" " + c.args);
+    EXPECT_EQ(c.exitCode, r.exitCode) << r.output;
+    EXPECT_NE(std::wstring::npos, r.text.find(c.text)) << r.output;
+  }
+}
 }  // namespace

@@ -14,16 +14,28 @@ struct Counter {
     std::atomic<int> calls{0};
     std::atomic<bool> inside{false};
     std::atomic<bool> overlapped{false};
-    int sleepMs = 0;
+    bool holds = false;                // the callback stays until `released` (at most 60 s)
+    std::atomic<bool> released{false};
 };
 
 void Count(void* arg) {
     auto c = static_cast<Counter*>(arg);
     if (c->inside.exchange(true)) c->overlapped = true;
     ++c->calls;
-    if (c->sleepMs) std::this_thread::sleep_for(milliseconds(c->sleepMs));
+    for (int i = 0; c->holds && !c->released && i < 60000; ++i) std::this_thread::sleep_for(milliseconds(1));
     c->inside = false;
 }
+
+// TimerStop on a thread of its own; whether it has returned.
+struct Stopper {
+    std::atomic<bool> returned{false};
+    std::thread thread;
+    Stopper(TimerHandle t, bool wait) : thread([this, t, wait] {
+        TimerStop(t, wait);
+        returned = true;
+    }) {}
+    ~Stopper() { thread.join(); }
+};
 
 bool WaitFor(const std::atomic<int>& value, int atLeast, int ms) {
     auto end = steady_clock::now() + milliseconds(ms);
@@ -46,12 +58,20 @@ TEST(Timer, CallsRepeatedlyAndStopsForGood) {
 
 TEST(Timer, WaitingStopWaitsForARunningCallback) {
     Counter c;
-    c.sleepMs = 200;
-    TimerHandle t = TimerStart(0, 1000, Count, &c);
+    c.holds = true;
+    TimerHandle t = TimerStart(0, 600000, Count, &c);
     ASSERT_NE(nullptr, t);
     ASSERT_TRUE(WaitFor(c.calls, 1, 5000));
-    TimerStop(t, true);
-    EXPECT_FALSE(c.inside.load());
+    {
+        Stopper stop(t, true);
+        std::this_thread::sleep_for(milliseconds(300));
+        EXPECT_FALSE(stop.returned.load()) << "returned while the callback still ran";
+        c.released = true;
+        auto end = steady_clock::now() + seconds(30);
+        while (!stop.returned && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(5));
+        EXPECT_TRUE(stop.returned.load());
+        EXPECT_FALSE(c.inside.load());
+    }
     EXPECT_EQ(1, c.calls.load());
 }
 
@@ -83,14 +103,21 @@ TEST(Timer, StopFromItsOwnCallbackReturnsAtOnce) {
 
 TEST(Timer, NonWaitingStopReturnsWhileTheCallbackRuns) {
     static Counter c;  // the callback finishes after the stop has returned
-    c.sleepMs = 300;
+    c.holds = true;
     TimerHandle t = TimerStart(0, 1000, Count, &c);
     ASSERT_NE(nullptr, t);
     ASSERT_TRUE(WaitFor(c.calls, 1, 5000));
-    auto start = steady_clock::now();
-    TimerStop(t, false);
-    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 200);
-    std::this_thread::sleep_for(milliseconds(1500));
+    {
+        // The callback is held until the stop has returned: a stop that waited for it would
+        // return only when the hold gives up after 60 s.
+        Stopper stop(t, false);
+        auto end = steady_clock::now() + seconds(30);
+        while (!stop.returned && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(5));
+        EXPECT_TRUE(stop.returned.load());
+        EXPECT_TRUE(c.inside.load());
+        c.released = true;
+    }
+    std::this_thread::sleep_for(milliseconds(1500));  // more than the period: no further call
     EXPECT_EQ(1, c.calls.load());
     EXPECT_FALSE(c.inside.load());
 }

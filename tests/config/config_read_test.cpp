@@ -109,7 +109,6 @@ TEST_F(ConfigRead, ValidationFaultsAreListedAndDropTheTable) {
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
         SetErrorText("");
-        ConfigData fresh;
         cfg.userCount = 0;
         ASSERT_TRUE(WriteBytes(ConfigPath(), Doc(c.body)));
         EXPECT_TRUE(ReadConfigXml(ConfigPath().c_str(), tmp.Path().c_str(), cfg));
@@ -185,6 +184,7 @@ TEST_F(ConfigRead, ServerConfigNumbersAreReadLeniently) {
 
 TEST_F(ConfigRead, NoServerConfigLeavesTheFlagsAsTheyWere) {
     cfg.syncTime = 1;
+    cfg.port = 6001;
     cfg.configId[0] = 0x42;
     ASSERT_TRUE(Read(Doc(Ppc("d", "a", "p"))));
     EXPECT_EQ(0, cfg.port);  // cleared before the device list, not set again

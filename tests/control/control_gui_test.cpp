@@ -5,6 +5,7 @@
 
 #include "gui_driver.h"
 #include "machine.h"
+#include "reserved_port.h"
 
 namespace {
 const wchar_t kInstallQuestion[] = L"Служба 'Velora СОД' не установлена, установить?";
@@ -62,9 +63,33 @@ SIZE WindowSize(HWND window) {
 
 void ToggleMore(HWND main, const wchar_t* expectText) {
     Click(main, kMore);
-    for (int i = 0; i < 100 && ItemText(main, kMore) != expectText; ++i) Sleep(100);
+    for (int i = 0; i < 200 && ItemText(main, kMore) != expectText; ++i) Sleep(100);
     ASSERT_EQ(Narrow(ItemText(main, kMore)), Narrow(expectText));
-    Sleep(300);  // the layout finishes with the status refresh
+    WaitIdle(main);  // the text is the layout's first step; sizes, folder and status follow
+}
+
+// The template's port 5555 is shared by every test run on the machine: the service gets a
+// reserved one instead (config.xml in UTF-16, as the control panel writes it).
+void UsePort(const std::wstring& folder, std::uint16_t port) {
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(folder + L"\\config.xml", &bytes));
+    std::string from, to;
+    for (char c : std::string("PortExternal=\"5555\"")) from += std::string{c, '\0'};
+    for (char c : "PortExternal=\"" + std::to_string(port) + "\"") to += std::string{c, '\0'};
+    std::size_t at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos) << "no PortExternal=\"5555\" in config.xml";
+    bytes.replace(at, from.size(), to);
+    WriteFileBytes(folder + L"\\config.xml", bytes);
+}
+
+// After OK in the folder browser: the box holds an existing folder instead of `before`. (Which
+// folder the browser opens at is not checked: this Wine's browser does not go to the folder
+// the control panel asks it to open at.)
+void ExpectChosenFolder(HWND dialog, int id, const std::wstring& before) {
+    std::wstring now;
+    for (int i = 0; i < 200 && (now = ItemText(dialog, id)) == before; ++i) Sleep(100);
+    EXPECT_NE(Narrow(now), Narrow(before)) << "the choice did not reach the box";
+    EXPECT_TRUE(!now.empty() && PathExists(now)) << Narrow(now);
 }
 
 void CloseControlPanel(CtrlProcess& ctrl, HWND main) {
@@ -165,6 +190,8 @@ TEST_F(ControlPanel, FreshInstallThenEveryServiceOperation) {
     Sleep(500);
     Shot("collapsed.png", main);
 
+    ReservedPort port;
+    UsePort(folder, port);
     Click(main, kStart);
     WaitStatus(main, L"Служба запущена. Пользователей: 1");
     EXPECT_EQ(ServiceButtons(main), "011100");
@@ -259,8 +286,10 @@ TEST_F(ControlPanel, FaultyConfigurationIsReportedAndOffered) {
 TEST_F(ControlPanel, PendingStateIsWaitedForAMinuteAtMost) {
     std::wstring folder = Folder(L"stuck");
     WriteFileBytes(folder + L"\\config.xml", "<VeloraServer />");  // there: no template box
-    // A VeloraService that stays in START_PENDING for 70 seconds, then runs.
-    ASSERT_TRUE(CreateTestService(L"VeloraService", L"\"" + HostPath(STUCK_SERVICE_EXE) + L"\" 70"));
+    // A VeloraService that stays in START_PENDING until the file `release` appears, then runs.
+    const std::wstring release = folder + L"\\release";
+    ASSERT_TRUE(CreateTestService(L"VeloraService",
+                                  L"\"" + HostPath(STUCK_SERVICE_EXE) + L"\" \"" + release + L"\""));
     WriteParamDword(nullptr, L"Version", 2520);
     WriteParamString(L"Exchange", L"ExchFolder", folder);
     CtrlProcess ctrl(L"");
@@ -272,16 +301,19 @@ TEST_F(ControlPanel, PendingStateIsWaitedForAMinuteAtMost) {
     DWORD start = GetTickCount();
     Click(main, kStart);
     WaitStatus(main, L"Запуск службы...");
-    Box box = WaitBox(pid, 80000);
+    // The service stays pending until released: a control panel that waited for the state to
+    // end would show nothing here.
+    Box box = WaitBox(pid, 130000);
     DWORD waited = GetTickCount() - start;
     EXPECT_EQ(Narrow(box.text), Narrow(L"Служба 'Velora Service' не запустилась за 60 секунд и всё ещё запускается."));
     EXPECT_STREQ(KindName(box.kind), "error");
-    EXPECT_GE(waited, 59000u);
-    EXPECT_LT(waited, 69000u) << "the wait ended only when the service left the pending state";
+    EXPECT_GE(waited, 59000u) << "the control panel gave up before the minute";
+    EXPECT_LT(waited, 120000u);
     Press(box.window, IDOK);
     EXPECT_EQ(ServiceState(L"VeloraService"), static_cast<DWORD>(SERVICE_START_PENDING));
     // The window stays usable and the 5-second refresh follows the service out of the state.
-    WaitStatus(main, L"Служба запущена. Пользователей: 0", 20000);
+    WriteFileBytes(release, "");
+    WaitStatus(main, L"Служба запущена. Пользователей: 0", 30000);
     EXPECT_EQ(ServiceButtons(main), "011100");
     Click(main, kStop);
     WaitStatus(main, kStopped);
@@ -323,6 +355,14 @@ TEST_F(ControlPanel, FolderDialogWithoutCommandLine) {
     SetItemText(dialog, 1030, L"");
     Press(dialog, IDOK, false);
     ExpectBox(pid, L"Укажите папку обмена данными.", Kind::Warning, IDOK);
+    // "..." opens the folder browser; OK puts the chosen folder into the box.
+    SetItemText(dialog, 1030, L"C:\\typed");
+    Press(dialog, 1031, false);
+    HWND browser = WaitFolderBrowser(pid);
+    ASSERT_TRUE(browser);
+    EXPECT_TRUE(HasStaticText(browser, L"Выберите путь к папке обмена данными"));
+    Press(browser, IDOK);
+    ExpectChosenFolder(dialog, 1030, L"C:\\typed");
     SetItemText(dialog, 1030, folder + L"\\");
     Press(dialog, IDOK, false);
     ExpectBox(pid, CreateQuestion(folder), Kind::Question, IDYES);
@@ -355,23 +395,26 @@ TEST_F(ControlPanel, SecondInstanceOnlyRaisesTheFirst) {
 
     // Two copies started in the same instant: one of them runs, the other ends at once.
     CtrlProcess a(L""), b(L"");
-    for (int i = 0; i < 150 && a.Running() && b.Running(); ++i) Sleep(100);
-    Sleep(2000);  // the one left goes on running
+    for (int i = 0; i < 300 && a.Running() && b.Running(); ++i) Sleep(100);
     ASSERT_NE(a.Running(), b.Running()) << "both or neither still run";
     CtrlProcess& ended = a.Running() ? b : a;
     CtrlProcess& survivor = a.Running() ? a : b;
     EXPECT_EQ(ended.WaitExit(0), 0);
-    HWND other = WaitMainWindow(survivor.Pid());
+    // The one left has its window up, so it got past the decision and goes on running.
+    HWND other = WaitMainWindow(survivor.Pid(), 30000);
     ASSERT_TRUE(other);
+    EXPECT_TRUE(survivor.Running());
     CloseControlPanel(survivor, other);
 }
 
 TEST_F(ControlPanel, OldVersionIsOfferedForRemovalAndReinstalled) {
     std::wstring folder = MadeFolder(L"old");
+    ReservedPort port;
     {
         CtrlProcess ctrl(folder);
         HWND main = InstallWithFolder(ctrl, folder);
         ASSERT_TRUE(main);
+        UsePort(folder, port);
         Click(main, kStart);
         WaitStatus(main, L"Служба запущена. Пользователей: 1");
         CloseControlPanel(ctrl, main);
@@ -463,6 +506,25 @@ TEST_F(ControlPanel, LayoutFolderAndFileActions) {
     EXPECT_TRUE(ReadParamString(L"Exchange", L"ExchFolder", &stored));
     EXPECT_EQ(Narrow(stored), Narrow(other));
     EXPECT_TRUE(PathExists(other));
+
+    // "Выбрать папку..." of the folder menu: OK puts the chosen folder into the box, Cancel
+    // leaves the box alone.
+    SetItemText(main, kEdit, L"C:\\typed");
+    Click(main, kFolderMenu);
+    ChooseMenuItem(pid, 0);
+    HWND browser = WaitFolderBrowser(pid);
+    ASSERT_TRUE(browser);
+    EXPECT_TRUE(HasStaticText(browser, L"Выберите путь к папке обмена данными"));
+    Press(browser, IDCANCEL);
+    WaitIdle(main);
+    EXPECT_EQ(Narrow(ItemText(main, kEdit)), "C:\\typed");
+    Click(main, kFolderMenu);
+    ChooseMenuItem(pid, 0);
+    browser = WaitFolderBrowser(pid);
+    ASSERT_TRUE(browser);
+    Press(browser, IDOK);
+    ExpectChosenFolder(main, kEdit, L"C:\\typed");
+    SetItemText(main, kEdit, other);
 
     // File actions on a folder without the files, with the log, then with no folder at all.
     PostMessageW(main, WM_COMMAND, 1022, 0);

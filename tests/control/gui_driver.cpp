@@ -14,25 +14,29 @@ const int kFolderBrowseId = 1031;
 
 struct Found {
     DWORD pid;
+    const wchar_t* cls;
     std::vector<HWND> windows;
 };
 
-BOOL CALLBACK CollectDialogs(HWND window, LPARAM param) {
+BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
     Found* found = reinterpret_cast<Found*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     wchar_t cls[32] = L"";
     GetClassNameW(window, cls, 32);
-    if (pid == found->pid && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0)
+    if (pid == found->pid && IsWindowVisible(window) && wcscmp(cls, found->cls) == 0)
         found->windows.push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> Dialogs(DWORD pid) {
-    Found found = {pid, {}};
-    EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&found));
+// The visible top-level windows of the process with window class `cls`.
+std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls) {
+    Found found = {pid, cls, {}};
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&found));
     return found.windows;
 }
+
+std::vector<HWND> Dialogs(DWORD pid) { return TopWindows(pid, L"#32770"); }
 
 std::wstring Title(HWND window) {
     wchar_t text[512] = L"";
@@ -64,7 +68,8 @@ bool IsMessageBox(HWND window) {
 }
 
 // The colour of the box's icon as it is on the screen: red for the error icon, yellow for
-// the warning icon. Returns 'r', 'y' or '?'.
+// the warning icon, blue for the information icon. Returns 'r', 'y', 'b', or '?' while it
+// is not painted (yet).
 char IconColour(HWND icon) {
     RECT r;
     GetWindowRect(icon, &r);
@@ -83,19 +88,22 @@ char IconColour(HWND icon) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
-    int red = 0, yellow = 0;
+    int red = 0, yellow = 0, blue = 0;
     const unsigned char* p = static_cast<const unsigned char*>(bits);
     for (int i = 0; i < w * h; ++i, p += 4) {
         int b = p[0], g = p[1], rr = p[2];
         if (rr > 150 && g < 110 && b < 110) ++red;
         if (rr > 170 && g > 140 && b < 110) ++yellow;
+        if (b > 150 && rr < 110) ++blue;
     }
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (red > yellow && red > 20) return 'r';
-    if (yellow > red && yellow > 20) return 'y';
+    const int enough = w * h / 10;  // a tenth of the icon's square, far above stray pixels
+    if (red > enough && red > 2 * (yellow + blue)) return 'r';
+    if (yellow > enough && yellow > 2 * (red + blue)) return 'y';
+    if (blue > enough && blue > 2 * (red + yellow)) return 'b';
     return '?';
 }
 
@@ -107,29 +115,38 @@ bool HasIcon(HWND icon) {
     return handle != 0;
 }
 
+// Reads a box once its text is there and its icon painted; a box whose icon stays
+// unreadable is of Kind::Unknown and matches no expectation.
 Box ReadBox(HWND window) {
     Box box;
     box.window = window;
     Children c;
-    EnumChildWindows(window, CollectStatics, reinterpret_cast<LPARAM>(&c));
-    for (HWND s : c.statics) {
-        std::wstring t = Title(s);
-        if (!t.empty()) {
-            box.text = t;
-            break;
+    DWORD start = GetTickCount();
+    do {
+        c = Children();
+        EnumChildWindows(window, CollectStatics, reinterpret_cast<LPARAM>(&c));
+        for (HWND s : c.statics) {
+            std::wstring t = Title(s);
+            if (!t.empty()) {
+                box.text = t;
+                break;
+            }
         }
-    }
+        if (!box.text.empty()) break;
+        Sleep(50);
+    } while (GetTickCount() - start < 10000);
     if (GetDlgItem(window, IDYES)) {
         box.kind = Kind::Question;
     } else if (!HasIcon(c.icon)) {
         box.kind = Kind::Plain;
     } else {
         char colour = '?';
-        for (int attempt = 0; attempt < 20 && colour == '?'; ++attempt) {
-            Sleep(100);  // until the box has been painted
+        for (start = GetTickCount(); colour == '?' && GetTickCount() - start < 10000;) {
             colour = IconColour(c.icon);
+            if (colour == '?') Sleep(100);  // not painted yet
         }
-        box.kind = colour == 'y' ? Kind::Warning : Kind::Error;
+        box.kind = colour == 'r' ? Kind::Error : colour == 'y' ? Kind::Warning
+                 : colour == 'b' ? Kind::Information : Kind::Unknown;
     }
     return box;
 }
@@ -159,6 +176,8 @@ const char* KindName(Kind kind) {
         case Kind::Error: return "error";
         case Kind::Question: return "question";
         case Kind::Warning: return "warning";
+        case Kind::Information: return "information";
+        case Kind::Unknown: return "unknown (icon not readable)";
         default: return "plain";
     }
 }
@@ -216,10 +235,7 @@ Box WaitBox(DWORD pid, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     do {
         for (HWND w : Dialogs(pid))
-            if (IsMessageBox(w)) {
-                Sleep(200);  // let it finish laying out its texts
-                return ReadBox(w);
-            }
+            if (IsMessageBox(w)) return ReadBox(w);
         Sleep(100);
     } while (GetTickCount() - start < timeoutMs);
     ADD_FAILURE() << "no message box within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
@@ -305,6 +321,58 @@ HWND WaitTopWindow(const wchar_t* cls, const std::wstring& titlePart, DWORD time
         Sleep(100);
     } while (GetTickCount() - start < timeoutMs);
     return nullptr;
+}
+
+namespace {
+BOOL CALLBACK FindTree(HWND child, LPARAM param) {
+    wchar_t cls[32] = L"";
+    GetClassNameW(child, cls, 32);
+    if (_wcsicmp(cls, L"SysTreeView32") != 0) return TRUE;
+    *reinterpret_cast<bool*>(param) = true;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND WaitFolderBrowser(DWORD pid, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND w : Dialogs(pid)) {
+            bool tree = false;
+            EnumChildWindows(w, FindTree, reinterpret_cast<LPARAM>(&tree));
+            if (tree) return w;
+        }
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    ADD_FAILURE() << "no folder browser within " << timeoutMs << " ms; on screen: " << DescribeWindows(pid);
+    return nullptr;
+}
+
+bool HasStaticText(HWND dialog, const std::wstring& text) {
+    Children c;
+    EnumChildWindows(dialog, CollectStatics, reinterpret_cast<LPARAM>(&c));
+    for (HWND s : c.statics)
+        if (Title(s) == text) return true;
+    return false;
+}
+
+void ChooseMenuItem(DWORD pid, int index, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    std::vector<HWND> menus;
+    while ((menus = TopWindows(pid, L"#32768")).empty() && GetTickCount() - start < timeoutMs) Sleep(100);
+    if (menus.empty()) {
+        ADD_FAILURE() << "no popup menu within " << timeoutMs << " ms";
+        return;
+    }
+    // The menu's own loop reads the keys from its thread's queue.
+    for (int i = 0; i <= index; ++i) PostMessageW(menus[0], WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menus[0], WM_KEYDOWN, VK_RETURN, 0);
+}
+
+void WaitIdle(HWND window) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result))
+        ADD_FAILURE() << "the window did not answer within 60 s";
 }
 
 std::wstring ItemText(HWND dialog, int id) {

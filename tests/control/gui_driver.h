@@ -27,7 +27,8 @@ private:
     DWORD pid_ = 0;
 };
 
-enum class Kind { Error, Question, Warning, Plain };
+// The kind of a box by its icon; Unknown when the icon could not be read.
+enum class Kind { Error, Question, Warning, Information, Plain, Unknown };
 const char* KindName(Kind kind);
 
 struct Box {
@@ -58,6 +59,17 @@ HWND WaitFolderDialog(DWORD pid, DWORD timeoutMs = 20000);
 // whose title contains
 // `titlePart` (an editor the control panel started); null after timeoutMs.
 HWND WaitTopWindow(const wchar_t* cls, const std::wstring& titlePart, DWORD timeoutMs = 20000);
+
+// The shell's folder browser of the process (the dialog with a folder tree); null, with a
+// failure, after timeoutMs.
+HWND WaitFolderBrowser(DWORD pid, DWORD timeoutMs = 20000);
+// Whether one of the dialog's static texts is `text`.
+bool HasStaticText(HWND dialog, const std::wstring& text);
+// Picks item `index` (0 = first) of the popup menu the process shows, with the keyboard.
+void ChooseMenuItem(DWORD pid, int index, DWORD timeoutMs = 20000);
+// Returns once the window's thread has finished the message it is handling: a message sent
+// to it is only answered between two messages.
+void WaitIdle(HWND window);
 
 std::wstring ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::wstring& text);

@@ -1,15 +1,14 @@
-// A stand-in service for the control panel's tests: it reports START_PENDING for the number of
-// seconds given on its command line (default 70), longer than the control panel waits for a
-// pending state, then runs until it is stopped. A stop ends it at any time.
+// A stand-in service for the control panel's tests: it reports START_PENDING until the file
+// named on its command line exists (at most ten minutes), so as long as the test wants it to
+// outlast the control panel's wait for a pending state, then runs until it is stopped. A stop
+// ends it at any time.
 #include <windows.h>
-
-#include <cwchar>
 
 namespace {
 SERVICE_STATUS_HANDLE g_handle = nullptr;
 SERVICE_STATUS g_status = {};
 HANDLE g_stop = nullptr;
-DWORD g_pendingSeconds = 70;
+const wchar_t* g_releaseFile = L"";
 
 void Report(DWORD state) {
     g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -33,7 +32,13 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     g_handle = RegisterServiceCtrlHandlerExW(L"", Handler, nullptr);
     if (!g_handle) return;
     Report(SERVICE_START_PENDING);
-    if (WaitForSingleObject(g_stop, g_pendingSeconds * 1000) != WAIT_OBJECT_0) {
+    bool stopped = false;
+    for (int i = 0; i < 6000 && GetFileAttributesW(g_releaseFile) == INVALID_FILE_ATTRIBUTES; ++i)
+        if (WaitForSingleObject(g_stop, 100) == WAIT_OBJECT_0) {
+            stopped = true;
+            break;
+        }
+    if (!stopped) {
         Report(SERVICE_RUNNING);
         WaitForSingleObject(g_stop, INFINITE);
     }
@@ -42,7 +47,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc > 1) g_pendingSeconds = static_cast<DWORD>(std::wcstoul(argv[1], nullptr, 10));
+    if (argc > 1) g_releaseFile = argv[1];
     g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     wchar_t name[] = L"";
     SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};

@@ -1,8 +1,7 @@
 // Random mutation driver for the fuzz targets, for a compiler without libFuzzer (the sources
-// need gcc's -fexec-charset=CP1251). Usage:
-//   fuzz_X [--seconds N] [--seed N] [--repro] [FILE ...]
-// FILEs join the seeds (or, with --repro, are each run once). The input of a run that the
-// sanitizers stop is written to fuzz-crash-<pid>.bin for replay with --repro.
+// need gcc's -fexec-charset=CP1251). Usage: see Usage() below. The input of a run that the
+// sanitizers stop is written to fuzz-crash-<pid>.bin in the current directory, for replay
+// with --repro.
 #include "fuzz_driver.h"
 
 #include <sanitizer/common_interface_defs.h>
@@ -14,12 +13,33 @@
 #include <cstring>
 #include <random>
 
+#include <limits.h>
 #include <unistd.h>
 
 namespace {
 const std::size_t kMaxInput = 1 << 16;
 const std::size_t kMaxCorpus = 512;
 const std::string* current = nullptr;
+
+void Usage(const char* program) {
+    std::printf("usage: %s [--seconds N] [--seed N] [FILE ...]\n"
+                "       %s --repro FILE ...\n"
+                "  --seconds N  mutate for N seconds (default 10; a fraction such as 0.5 is fine)\n"
+                "  --seed N     the seed of the mutations (default: random; printed at the start)\n"
+                "  --repro      run each FILE once and stop (replays a crash input)\n"
+                "  FILE         an input to start the mutations from, beside the built-in seeds\n"
+                "A run the sanitizers stop leaves its input in fuzz-crash-PID.bin in the current\n"
+                "directory. Exit status: 0 no fault, 2 usage, another one a fault (the sanitizers').\n",
+                program, program);
+}
+
+// A whole decimal number, or with `fraction` a decimal fraction; nothing else may follow.
+bool ParseNumber(const char* text, bool fraction, double& out) {
+    if (!text || !*text || *text == '-' || *text == '+' || *text == ' ') return false;
+    char* end = nullptr;
+    out = fraction ? std::strtod(text, &end) : static_cast<double>(std::strtoull(text, &end, 10));
+    return end && *end == '\0' && out == out;
+}
 
 void DumpCurrent() {
     if (!current) return;
@@ -28,7 +48,9 @@ void DumpCurrent() {
     if (FILE* f = std::fopen(name, "wb")) {
         std::fwrite(current->data(), 1, current->size(), f);
         std::fclose(f);
-        std::fprintf(stderr, "fuzz: input written to %s (%zu bytes)\n", name, current->size());
+        char folder[PATH_MAX];
+        const char* where = getcwd(folder, sizeof folder) ? folder : ".";
+        std::fprintf(stderr, "fuzz: input written to %s/%s (%zu bytes)\n", where, name, current->size());
     }
 }
 
@@ -114,14 +136,43 @@ int main(int argc, char** argv) {
     std::vector<std::string> corpus = FuzzSeeds();
     std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
-            seconds = std::atof(argv[++i]);
-        else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc)
-            seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
-        else if (!std::strcmp(argv[i], "--repro"))
+        const char* a = argv[i];
+        const bool isSeconds = !std::strcmp(a, "--seconds"), isSeed = !std::strcmp(a, "--seed");
+        double number = 0;
+        if ((isSeconds || isSeed) && !ParseNumber(i + 1 < argc ? argv[i + 1] : nullptr, isSeconds, number)) {
+            std::fprintf(stderr, "fuzz: %s takes %s, not '%s' (see --help)\n", a,
+                         isSeconds ? "a number of seconds" : "a whole number", i + 1 < argc ? argv[i + 1] : "");
+            return 2;
+        }
+        if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
+            Usage(argv[0]);
+            return 0;
+        } else if (isSeconds) {
+            if (number <= 0 || number > 1e7) {
+                std::fprintf(stderr, "fuzz: --seconds takes a number of seconds above 0, not '%s'\n", argv[i + 1]);
+                return 2;
+            }
+            seconds = number;
+            ++i;
+        } else if (isSeed) {
+            if (number > 4294967295.0) {
+                std::fprintf(stderr, "fuzz: --seed takes a whole number below 2^32, not '%s'\n", argv[i + 1]);
+                return 2;
+            }
+            seed = static_cast<unsigned>(number);
+            ++i;
+        } else if (!std::strcmp(a, "--repro")) {
             repro = true;
-        else
-            files.push_back(argv[i]);
+        } else if (a[0] == '-' && a[1] != '\0') {
+            std::fprintf(stderr, "fuzz: unknown option %s (see --help)\n", a);
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (repro && files.empty()) {
+        std::fprintf(stderr, "fuzz: --repro needs the FILEs to replay (see --help)\n");
+        return 2;
     }
     __sanitizer_set_death_callback(DumpCurrent);
     for (const char* path : files) {
@@ -137,7 +188,7 @@ int main(int argc, char** argv) {
     }
     if (repro) return 0;
 
-    std::printf("fuzz: seed %u, %zu seed inputs, %.0f s\n", seed, corpus.size(), seconds);
+    std::printf("fuzz: seed %u, %zu seed inputs, %g s\n", seed, corpus.size(), seconds);
     std::fflush(stdout);
     for (const std::string& input : std::vector<std::string>(corpus)) Run(input);
     Mutator mutator(seed);

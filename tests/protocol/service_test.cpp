@@ -3,6 +3,7 @@
 // started through the Service Control Manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "protocol/crc32.h"
 #include "service_params.h"
 #include "support.h"
+#include "reserved_port.h"
 #include "tool_process.h"
 
 namespace {
@@ -44,13 +46,15 @@ std::string ConfigXml(std::uint16_t port, const char* extra = "") {
 struct ServiceTest : ::testing::Test {
     static TempDir* ex;
     static ServiceProcess* service;
+    static ReservedPort* reserved;
     static std::uint16_t port;
 
     static void SetUpTestSuite() {
         NetStartup();
         ex = new TempDir;
         UseParamsFileIn(ex->Path());
-        port = FreeLocalPort();
+        reserved = new ReservedPort;
+        port = reserved->Number();
         WriteFile(*ex / "config.xml", ConfigXml(port));
         SetExchFolder(ex->Path().c_str());
         service = new ServiceProcess;
@@ -68,6 +72,8 @@ struct ServiceTest : ::testing::Test {
         SetExchFolder("");
         delete ex;
         ex = nullptr;
+        delete reserved;
+        reserved = nullptr;
         NetCleanup();
     }
     std::string In(int device, const std::string& name) { return JoinPath(*ex / ("PPC" + std::to_string(device)), name); }
@@ -82,6 +88,7 @@ struct ServiceTest : ::testing::Test {
 };
 TempDir* ServiceTest::ex = nullptr;
 ServiceProcess* ServiceTest::service = nullptr;
+ReservedPort* ServiceTest::reserved = nullptr;
 std::uint16_t ServiceTest::port = 0;
 }  // namespace
 
@@ -170,4 +177,66 @@ TEST_F(ServiceTest, SilenceAfterTheRequestTimesOut) {
     EXPECT_TRUE(Has(r.output, "recv -130 Timed out")) << r.output;
     EXPECT_TRUE(Has(r.output, "service closed the connection: yes")) << r.output;
     EXPECT_EQ(Lines(Log()).size(), logBefore) << Log();
+}
+
+namespace {
+// The program's output with its line ends as LF (the Windows console writes CR LF).
+std::string WithLf(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+}  // namespace
+
+// Nothing waits for the device (announcement 220): the download is left out, no file is
+// written, and the upload goes on.
+TEST_F(ServiceTest, SimulatorWithNothingToDownloadStillUploads) {
+    WriteFile(*ex / "up5", "data of agent 5");
+    ToolResult r = Simulator(5, {"--download", *ex / "down5", "--upload", *ex / "up5"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(WithLf(r.output), "nothing to download (announcement 220): " + (*ex / "down5") + " not written\n"))
+        << r.output;
+    EXPECT_FALSE(Exists(*ex / "down5"));
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(In(5, "To1C.zip")) == "data of agent 5"; }, 5000));
+}
+
+// The simulator's command line and a refused connection, without a service.
+TEST(HandheldProgram, UsageAndErrors) {
+    NetStartup();
+    // A port bound but not listening: a connection to it is refused.
+    NetSocket bound = NetTcpSocket();
+    std::uint32_t loopback = 0;
+    NetParseAddress("127.0.0.1", &loopback);
+    ASSERT_TRUE(NetBind(bound, loopback, 0));
+    NetAddress address;
+    ASSERT_TRUE(NetLocalAddress(bound, &address));
+    const std::string refused = std::to_string(address.port), code = Id(1);
+#ifdef _WIN32
+    const std::string refusedText = "(0x274d)";  // WSAECONNREFUSED, after the system's text
+#else
+    const std::string refusedText = ": Connection refused (0x6f)";
+#endif
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string text;
+    } cases[] = {
+        {{}, 2, "usage: velora-handheld --port PORT --code DEVICE-ID"},
+        {{"--help"}, 0, "the service appends it to NAME.clt"},
+        {{"--port", "5555"}, 2, "velora-handheld: --code DEVICE-ID is missing\n"},
+        {{"--code", code}, 2, "velora-handheld: --port PORT is missing\n"},
+        {{"--port", "70000", "--code", code}, 2, "--port takes a number from 1 to 65535, not '70000'\n"},
+        {{"--port", "55x", "--code", code}, 2, "--port takes a number from 1 to 65535, not '55x'\n"},
+        {{"--code", code, "--port"}, 2, "velora-handheld: --port needs a value\n"},
+        {{"--bogus"}, 2, "velora-handheld: unknown option --bogus (--help lists every option)\n"},
+        {{"--port", refused, "--code", code, "--timeout", "5"}, 1, "error: cannot connect to 127.0.0.1:" + refused},
+        {{"--port", refused, "--code", code, "--timeout", "5"}, 1, refusedText + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        ToolResult r = RunHandheldTool(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+        EXPECT_NE(WithLf(r.output).find(c.text), std::string::npos) << r.output;
+    }
+    NetClose(bound);
+    NetCleanup();
 }

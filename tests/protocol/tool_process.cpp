@@ -129,17 +129,6 @@ ToolResult Run(const std::string& exe, const std::vector<std::string>& args, int
 #endif
 }  // namespace
 
-std::uint16_t FreeLocalPort() {
-    NetSocket s = NetTcpSocket();
-    std::uint32_t lo = 0;
-    NetParseAddress("127.0.0.1", &lo);
-    NetBind(s, lo, 0);
-    NetAddress a;
-    NetLocalAddress(s, &a);
-    NetClose(s);
-    return a.port;
-}
-
 ToolResult RunHandheldTool(const std::vector<std::string>& args) { return Run(VELORA_HANDHELD_EXE, args, 120000); }
 
 void UseParamsFileIn(const std::string& folder) {

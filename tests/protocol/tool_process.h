@@ -10,9 +10,6 @@ struct ToolResult {
     std::string output;
 };
 
-// A TCP port on 127.0.0.1 that nothing listens on right now (NetStartup done).
-std::uint16_t FreeLocalPort();
-
 // velora-handheld with these arguments; waits for it (at most two minutes).
 ToolResult RunHandheldTool(const std::vector<std::string>& args);
 

@@ -84,6 +84,47 @@ TEST_F(SessionTest, BrokenUploadResumesFromTheAnnouncedSizeAndCrc) {
     EXPECT_EQ(TextTable::GetField(Lines(ReadFile(ex / "Status.txt"))[0], 4), std::to_string(crc));
 }
 
+// A 212 at the stored size but with another CRC is no resume: download.tmp starts over, its
+// data lands from that position on (the bytes before it stay zero) and the upload ends with
+// CRCError, leaving To1C.zip alone.
+TEST_F(SessionTest, ResumeWithAnotherCrcStartsOverAndFailsTheCheck) {
+    WriteFile(In1("To1C.zip"), "previous upload");
+    std::string data = RandomBytes(30000, 24);
+    WriteFile(ex / "up.bin", data);
+    {
+        auto h = Connected();
+        h->faults.closeAfterBlocks = 10;
+        EXPECT_FALSE(h->Upload(ex / "up.bin", "", false, 2048, false));
+    }
+    server->WaitIdle();
+    ASSERT_EQ(ReadFile(In1("download.tmp")).size(), 20480u);
+
+    std::string other = RandomBytes(30000, 25);  // another file of the same size
+    std::uint32_t otherCrc = Crc32(other.data(), other.size());
+    auto h = Connected();
+    ASSERT_EQ(h->Announced().partialSize, 20480u);
+    ASSERT_NE(h->Announced().partialCrc, otherCrc);
+    const std::string request = "20480,30000," + std::to_string(otherCrc) + ",0,";
+    ASSERT_TRUE(h->SendCommand(212, request));
+    std::uint32_t number = 1;
+    for (std::size_t at = 20480;; at += 2048, ++number) {
+        std::string block = at < other.size() ? other.substr(at, 2048) : "";
+        ASSERT_TRUE(h->SendRaw(BlockFrame(block.empty() ? 0 : number, block)));
+        int code = 0;
+        std::string text;
+        ASSERT_TRUE(h->ReadStatus(code, text)) << "block " << number;
+        ASSERT_EQ(code, 150) << "block " << number << ": " << text;
+        if (block.empty()) break;
+    }
+    EXPECT_TRUE(h->PeerClosed(5));
+    std::string log = Log();
+    EXPECT_EQ(ReadFile(In1("To1C.zip")), "previous upload");
+    EXPECT_TRUE(SameBytes(ReadFile(In1("download.tmp")), std::string(20480, '\0') + other.substr(20480)));
+    EXPECT_EQ(ReadFile(In1("CRC")), std::to_string(otherCrc));
+    EXPECT_TRUE(Has(log, std::string(" IN ") + kDeviceA + " CRCError. Client sent code: 212, comment: " + request))
+        << log;
+}
+
 TEST_F(SessionTest, WholeFileCrcMismatch) {
     WriteFile(ex / "up.bin", RandomBytes(3000, 21));
     auto h = Connected();

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "params_env.h"
@@ -95,7 +96,7 @@ TEST(DebugProgram, CommandLineWithoutTheServiceManager) {
 class DebugRun : public ::testing::TestWithParam<int> {
 protected:
     TempFolder exchange{"debug"};
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     void SetUp() override {
         SetExchFolder(exchange.Path().c_str());
         ASSERT_TRUE(WriteFile(exchange.File("config.xml"), ConfigXml(port, Devices(2))));
@@ -133,20 +134,58 @@ INSTANTIATE_TEST_SUITE_P(Signals, DebugRun, ::testing::Values(SIGINT, SIGTERM));
 
 TEST(DebugProgram, PortInUseEndsTheRunWithTheOperatorsText) {
     TempFolder exchange("busy");
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     NetSocket other = ListenOn(port);
     ASSERT_NE(other, 0u);
     SetExchFolder(exchange.Path().c_str());
     ASSERT_TRUE(WriteFile(exchange.File("config.xml"), ConfigXml(port, Devices(1))));
     Program p({"-debug"}, exchange.File("out.txt"));
     ASSERT_TRUE(p.Started());
-    EXPECT_EQ(p.Wait(10000), 0);
+    EXPECT_EQ(p.Wait(10000), 1);
     // The console gets UTF-8; the Error value keeps the office's Windows-1251.
-    EXPECT_NE(p.Output().find(u8"Ошибка запуска сервера. Address already in use. (10048)\n"), std::string::npos)
+    EXPECT_NE(p.Output().find(u8"\nVelora Service ended with an error: Ошибка запуска сервера. Address already in use. (10048)\n"),
+              std::string::npos)
         << p.Output();
     EXPECT_EQ(ErrorValue(), "Ошибка запуска сервера. Address already in use. (10048)");
     EXPECT_EQ(CountMessage(exchange.File("log.txt"), "Service started!"), 0);
     NetClose(other);
+    SetExchFolder("");
+    SetErrorText("");
+}
+
+// A run that cannot start says why on the console and ends with exit code 1.
+TEST(DebugProgram, StartFailuresPrintTheErrorText) {
+    TempFolder exchange("fail");
+    struct Case {
+        const char* name;
+        std::string folder;     // the ExchFolder value
+        const char* configXml;  // nullptr: no config.xml
+        std::string line;       // UTF-8, as on the console
+    };
+    std::vector<Device> twins = Devices(2);
+    twins[1].agent = "agent1";
+    ReservedPort twinsPort;
+    const std::string twinsXml = ConfigXml(twinsPort, twins);
+    const Case cases[] = {
+        {"no exchange folder", "", nullptr, u8"Неизвестен путь к config.xml\n"},
+        {"no config.xml", exchange.Path(), nullptr, u8"Файл не найден " + exchange.File("config.xml") + "\n"},
+        {"unparsable XML", exchange.Path(), "<VeloraServer><PPC DEVICE_ID=\"1\" </VeloraServer>",
+         "Failed to load DOM from xml-file "},
+        {"faulty device table", exchange.Path(), twinsXml.c_str(),
+         "config_error\nThe faults of config.xml are listed in " + exchange.File("config.err") + ".\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove(exchange.File("config.xml").c_str());
+        if (c.configXml) ASSERT_TRUE(WriteFile(exchange.File("config.xml"), c.configXml));
+        SetExchFolder(c.folder.c_str());
+        Program p({"-debug"}, exchange.File("out.txt"));
+        ASSERT_TRUE(p.Started());
+        EXPECT_EQ(p.Wait(10000), 1);
+        std::string out = p.Output();
+        EXPECT_EQ(out.rfind("Debugging Velora Service.\n", 0), 0u) << out;
+        EXPECT_NE(out.find("\nVelora Service ended with an error: " + c.line), std::string::npos) << out;
+    }
     SetExchFolder("");
     SetErrorText("");
 }

@@ -229,7 +229,7 @@ TEST(Listener, SocketErrorTexts) {
 }
 
 TEST(Listener, PortInUseFailsWithTheOperatorsText) {
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     NetSocket other = ListenOn(port);
     ASSERT_NE(other, 0u);
     SetErrorText("");
@@ -268,7 +268,7 @@ int RecordSession(CConnection* c) {
 }  // namespace
 
 TEST(Listener, AcceptsPausesAndKeepsTheBacklog) {
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     auto server = std::make_unique<CListenServer>();
     server->SetSessionFunction(RecordSession);
     server->SetSessionCounter(&sessions);
@@ -307,7 +307,7 @@ TEST(Listener, AcceptsPausesAndKeepsTheBacklog) {
 }
 
 TEST(Listener, StartWithoutListeningOpensNothing) {
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     CListenServer server;
     ASSERT_TRUE(server.Start(port, false));
     ASSERT_NE(server.Find(port), nullptr);

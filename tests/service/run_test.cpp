@@ -2,6 +2,8 @@
 // configuration watch, pause and continue, and stop with sessions still running.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <mutex>
 #include <thread>
 
 #include "host/service.h"
@@ -22,12 +24,31 @@ std::string ErrorValue() {
     return text;
 }
 
+// The status reports as the SCM would receive them, for the runs that leave debug mode.
+std::mutex reportsLock;
+std::vector<ServiceStatusRecord> reports;
+bool RecordReport(const ServiceStatusRecord& r) {
+    std::lock_guard<std::mutex> lock(reportsLock);
+    reports.push_back(r);
+    return true;
+}
+std::vector<ServiceStatusRecord> Reports() {
+    std::lock_guard<std::mutex> lock(reportsLock);
+    return reports;
+}
+std::vector<std::uint32_t> CheckPointsOf(ServiceState state) {
+    std::vector<std::uint32_t> out;
+    for (const ServiceStatusRecord& r : Reports())
+        if (r.state == state) out.push_back(r.checkPoint);
+    return out;
+}
+
 // One run of ServiceStart on a thread of its own, in an exchange folder of its own.
 class ServiceRun : public ::testing::Test {
 protected:
     TempFolder exchange{"exchange"};
     std::thread service;
-    std::uint16_t port = FreePort();
+    ReservedPort port;
 
     void SetUp() override {
         debugMode = true;
@@ -41,8 +62,19 @@ protected:
             if (CurrentState() != kStopped) ServiceStop();
             service.join();
         }
+        debugMode = true;
+        SetStatusSink(nullptr);
         SetExchFolder("");
         SetErrorText("");
+    }
+    // From now on the reports go to RecordReport, as they would go to the SCM.
+    void RecordReports() {
+        {
+            std::lock_guard<std::mutex> lock(reportsLock);
+            reports.clear();
+        }
+        SetStatusSink(RecordReport);
+        debugMode = false;
     }
 
     std::string Log() const { return exchange.File("log.txt"); }
@@ -228,7 +260,7 @@ TEST_F(ServiceRun, ReloadWhileSessionsRun) {
     WriteConfig(ConfigXml(port, Devices(2)));
     ASSERT_TRUE(StartRunning()) << ErrorValue();
     std::atomic<bool> done{false};
-    std::atomic<int> answered{0}, badTables{0};
+    std::atomic<int> answered{0}, badTables{0}, missingTables{0};
     std::vector<std::thread> pool;
     for (int i = 0; i < 3; ++i)
         pool.emplace_back([&] {
@@ -241,7 +273,10 @@ TEST_F(ServiceRun, ReloadWhileSessionsRun) {
     pool.emplace_back([&] {
         while (!done) {
             auto table = config.Devices();
-            if (!table) continue;  // between a failed read and the next load: refused, not broken
+            if (!table) {  // a handheld authorizing now would be refused
+                ++missingTables;
+                continue;
+            }
             int n = table->Count();
             if (n < 2 || n > 3 || table->agentNames.size() != static_cast<std::size_t>(n) ||
                 table->directories[n - 1] != "PPC" + std::to_string(n))
@@ -257,8 +292,80 @@ TEST_F(ServiceRun, ReloadWhileSessionsRun) {
     for (auto& t : pool) t.join();
     EXPECT_EQ(CurrentState(), kRunning);
     EXPECT_EQ(badTables.load(), 0);
+    EXPECT_EQ(missingTables.load(), 0) << "a reload left the device table empty for a while";
     EXPECT_GT(answered.load(), 0);
     EXPECT_EQ(GetUserCount(), 3u);
     EXPECT_GE(CountMessage(Log(), "New config detected!"), 11);
     StopAndJoin();
+}
+
+TEST_F(ServiceRun, PauseWaitsForRunningSessionsReReportingPausePending) {
+    WriteConfig(ConfigXml(port, Devices(1)));
+    ASSERT_TRUE(StartRunning()) << ErrorValue();
+    RecordReports();
+    activeSessions += 2;  // two sessions still talking to their handhelds
+    std::thread pauser(ServicePause);
+    ASSERT_TRUE(WaitUntil([] { return CurrentState() == kPausePending; }, 5000));
+    // Re-reported with rising check points for as long as the sessions run.
+    EXPECT_TRUE(WaitUntil([] { return CheckPointsOf(kPausePending).size() >= 3; }, 15000));
+    EXPECT_EQ(CurrentState(), kPausePending);
+    std::vector<std::uint32_t> points = CheckPointsOf(kPausePending);
+    for (std::size_t i = 1; i < points.size(); ++i) EXPECT_GT(points[i], points[i - 1]);
+    NetSocket late = Connect(port);  // waits in the backlog
+    ASSERT_NE(late, 0u);
+    EXPECT_FALSE(ServiceAnswers(late, 1000));
+    activeSessions -= 2;
+    EXPECT_TRUE(WaitUntil([] { return CurrentState() == kPaused; }, 10000));
+    pauser.join();
+    std::vector<ServiceStatusRecord> all = Reports();
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back().state, static_cast<std::uint32_t>(kPaused));
+    EXPECT_EQ(all.back().waitHint, 0u);
+    ServiceContinue();
+    EXPECT_TRUE(ServiceAnswers(late, 5000));
+    NetClose(late);
+    StopAndJoin();
+}
+
+// The control handler's mapping: shutdown stops as stop does, without waiting for the
+// sessions itself; interrogate and unknown codes change nothing.
+TEST_F(ServiceRun, ShutdownControlStopsLikeStop) {
+    WriteConfig(ConfigXml(port, Devices(1)));
+    ASSERT_TRUE(StartRunning()) << ErrorValue();
+    HandleServiceControl(kControlInterrogate);
+    HandleServiceControl(200);
+    EXPECT_EQ(CurrentState(), kRunning);
+
+    activeSessions += 1;
+    auto handled = std::async(std::launch::async, [] { HandleServiceControl(kControlShutdown); });
+    EXPECT_EQ(handled.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "the handler waited for the sessions";
+    EXPECT_TRUE(WaitUntil([] { return CurrentState() == kStopPending; }, 5000));
+    activeSessions -= 1;
+    ASSERT_TRUE(WaitUntil([] { return CurrentState() == kStopped; }, 10000));
+    service.join();
+    std::vector<std::string> log = LogMessages(Log());
+    std::vector<std::string> tail(log.end() - 3, log.end());
+    std::vector<std::string> expected = {"Stop service...", "Service stoped!", "Service stoped!"};
+    EXPECT_EQ(tail, expected);
+}
+
+TEST_F(ServiceRun, PortDefaultsTo5555WhenAbsentOrBelowOne) {
+    struct Case {
+        const char* name;
+        std::string attribute;  // replaces PortExternal="1"
+        int port;
+    } cases[] = {
+        {"absent", "", 5555}, {"zero", "PortExternal=\"0\"", 5555}, {"negative", "PortExternal=\"-5\"", 5555},
+        {"one", "PortExternal=\"1\"", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string xml = ConfigXml(1, Devices(1));
+        xml.replace(xml.find("PortExternal=\"1\""), 16, c.attribute);
+        WriteConfig(xml);
+        ASSERT_TRUE(LoadConfiguration()) << ErrorValue();
+        EXPECT_EQ(ConfigSnapshot().port, c.port);
+        ClearConfiguration();
+    }
 }

@@ -64,6 +64,33 @@ RunResult RunProgram(const std::string& args) {
     return r;
 }
 
+// Runs a Unix shell command (Wine starts Unix programs named by their path) that ends by
+// writing "exit=<code>" into `resultFile` (a Unix path); returns what it wrote, or "" when it
+// did not end within `ms`.
+std::string RunShell(const std::string& command, const std::string& resultFile, int ms) {
+    std::string line = "/bin/sh -c \"" + command + "; echo exit=$? >>'" + resultFile + "'\"";
+    std::string windowsPath = "Z:" + resultFile;
+    for (char& c : windowsPath)
+        if (c == '/') c = '\\';
+    DeleteFileA(windowsPath.c_str());
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "";
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::string text;
+    WaitUntil([&] { return (text = ReadFile(windowsPath)).find("exit=") != std::string::npos; }, ms);
+    DeleteFileA(windowsPath.c_str());
+    return text;
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 std::string RegString(const char* key, const char* name, DWORD* type = nullptr, DWORD* bytes = nullptr) {
     HKEY h;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
@@ -171,7 +198,7 @@ protected:
     }
 
     TempFolder exchange{"scm"};
-    std::uint16_t port = FreePort();
+    ReservedPort port;
     Scm scm;
 
     void SetUp() override { SetExchangeFolder(exchange.Path()); }
@@ -276,6 +303,31 @@ TEST_F(ServiceUnderScm, PausedServiceAcceptsAfterContinue) {
     StopService();
 }
 
+TEST_F(ServiceUnderScm, PauseWaitsForARunningSession) {
+    WriteConfig(ConfigXml(port, Devices(1)));
+    StartRunning();
+    NetSocket handheld = Connect(port);  // has the greeting and says nothing: its session runs
+    ASSERT_NE(handheld, 0u);
+    ASSERT_TRUE(ServiceAnswers(handheld, 10000));
+    ASSERT_TRUE(scm.Control(SERVICE_CONTROL_PAUSE));
+    ASSERT_TRUE(scm.WaitState(SERVICE_PAUSE_PENDING, 10000));
+    // Re-reported with a rising check point for as long as the session runs.
+    DWORD first = scm.Status().dwCheckPoint;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            SERVICE_STATUS_PROCESS s = scm.Status();
+            return s.dwCurrentState == SERVICE_PAUSE_PENDING && s.dwCheckPoint >= first + 2;
+        },
+        15000))
+        << "state " << scm.Status().dwCurrentState << ", check point " << scm.Status().dwCheckPoint;
+    EXPECT_EQ(scm.Status().dwCurrentState, static_cast<DWORD>(SERVICE_PAUSE_PENDING));
+    NetClose(handheld);  // the handheld goes away: its session ends
+    EXPECT_TRUE(scm.WaitState(SERVICE_PAUSED, 15000));
+    ASSERT_TRUE(scm.Control(SERVICE_CONTROL_CONTINUE));
+    ASSERT_TRUE(scm.WaitState(SERVICE_RUNNING, 10000));
+    StopService();
+}
+
 TEST_F(ServiceUnderScm, StartFailuresLeaveTheirTextAndExitCode) {
     {
         SCOPED_TRACE("no exchange folder");
@@ -314,6 +366,32 @@ TEST_F(ServiceUnderScm, StartFailuresLeaveTheirTextAndExitCode) {
     }
 }
 
+// The console program says why it could not start and fails; the SCM is not involved.
+TEST_F(ServiceUnderScm, DebugRunThatCannotStartPrintsTheErrorText) {
+    struct Case {
+        const char* name;
+        const char* configXml;  // nullptr: no config.xml
+        std::string line;
+    };
+    std::vector<Device> twins = Devices(2);
+    twins[1].agent = "agent1";
+    const std::string twinsXml = ConfigXml(port, twins);
+    const Case cases[] = {
+        {"no config.xml", nullptr, "Файл не найден " + exchange.File("config.xml") + "\n"},
+        {"faulty device table", twinsXml.c_str(),
+         "config_error\nThe faults of config.xml are listed in " + exchange.File("config.err") + ".\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(exchange.File("config.xml").c_str());
+        if (c.configXml) WriteConfig(c.configXml);
+        RunResult r = RunProgram("-debug");
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+        EXPECT_NE(r.output.find("Debugging Velora Service.\n"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("\nVelora Service ended with an error: " + c.line), std::string::npos) << r.output;
+    }
+}
+
 TEST_F(ServiceUnderScm, WatchReloadsAndAFaultyReloadStops) {
     WriteConfig(ConfigXml(port, Devices(2)));
     StartRunning();
@@ -349,4 +427,80 @@ TEST_F(ServiceUnderScm, RemoveOfAStoppedServiceSaysNoStopping) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
     r = RunProgram("-remove");
     EXPECT_EQ(r.output.rfind("OpenService failed - ", 0), 0u) << r.output;
+}
+
+// Started from a console instead of by the SCM, the dispatcher call fails, and that failure is
+// the one entry the event log gets; the program still ends with 0. Wine keeps no event log: it
+// writes each entry's strings to its "eventlog" debug channel, which the shell keeps here.
+TEST_F(ServiceUnderScm, DispatcherFailureIsWrittenToTheEventLog) {
+    const std::string file = "/tmp/velora-eventlog-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    std::string text = RunShell("WINEDEBUG=-all,err+eventlog wine '" + std::string(VELORA_SERVICE_EXE) +
+                                    "' >/dev/null 2>'" + file + "' </dev/null",
+                                file, 60000);
+    EXPECT_NE(text.find("exit=0"), std::string::npos) << text;
+    const std::string first = "err:eventlog:ReportEventW L\"VeloraService error: 1063\"";
+    const std::string second = "err:eventlog:ReportEventW L\"StartServiceCtrlDispatcher failed.\"";
+    EXPECT_EQ(CountOf(text, "err:eventlog:"), 2) << text;
+    ASSERT_NE(text.find(first), std::string::npos) << text;
+    EXPECT_GT(text.find(second), text.find(first)) << text;
+}
+
+// Debug mode in a console of its own: Ctrl+C there stops the run as a stop request does, and
+// the program ends with 0. This program joins that console only to send the event, and
+// ignores the event itself.
+TEST_F(ServiceUnderScm, CtrlCStopsTheDebugConsole) {
+    WriteConfig(ConfigXml(port, Devices(1)));
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &sa, 1 << 16));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    si.hStdOutput = si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi{};
+    std::string command = "\"" + ExePath() + "\" -debug";
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &si,
+                               &pi))
+        << GetLastError();
+    CloseHandle(writeEnd);
+    // What it prints, collected as it comes (the console may keep the pipe open after the end).
+    std::string output;
+    auto collect = [&] {
+        DWORD available = 0;
+        char buffer[512];
+        DWORD n = 0;
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(readEnd, buffer, sizeof buffer < available ? sizeof buffer : available, &n, nullptr) && n > 0)
+            output.append(buffer, n);
+    };
+    EXPECT_TRUE(WaitUntil([&] { collect(); return CountMessage(Log(), "Service started!") == 1; }, 30000))
+        << ReadFile(Log()) << output;
+
+    FreeConsole();
+    EXPECT_TRUE(AttachConsole(pi.dwProcessId)) << GetLastError();
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+    FreeConsole();
+    bool ended = WaitUntil([&] { collect(); return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 30000);
+    if (!ended) {
+        ADD_FAILURE() << "the debug run did not end after Ctrl+C";
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    collect();
+    DWORD exitCode = 0xFFFFFFFF;
+    GetExitCodeProcess(pi.hProcess, &exitCode);
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(readEnd);
+
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_NE(output.find("Debugging Velora Service."), std::string::npos) << output;
+    EXPECT_NE(output.find("Stopping Velora Service."), std::string::npos) << output;
+    std::vector<std::string> expected = {"Try read Config.xml...", "Autodetect config is ON", "Service started!",
+                                         "Stop service...", "Service stoped!", "Service stoped!"};
+    EXPECT_EQ(LogMessages(Log()), expected);
 }

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/files.h"
+
 namespace fs = std::filesystem;
 
 namespace test {
@@ -28,9 +30,18 @@ TempFolder::~TempFolder() {
 std::string TempFolder::File(const std::string& name) const { return (fs::path(path_) / name).string(); }
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out);
+    const std::string side = path + ".part";
+    {
+        std::ofstream out(side, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        if (!out) return false;
+    }
+    // On Windows the rename waits while the service has the file open.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (RenameReplace(side, path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -59,14 +70,6 @@ std::string ConfigXml(int port, const std::vector<Device>& devices) {
         x += "\t<PPC DEVICE_ID=\"" + d.id + "\" PSEUDONIM=\"" + d.agent + "\" DIRECTORY=\"" + d.folder + "\" />\r\n";
     x += "</VeloraServer>\r\n";
     return x;
-}
-
-std::uint16_t FreePort() {
-    NetSocket s = NetTcpSocket();
-    NetAddress a;
-    bool ok = s && NetBind(s, 0x7F000001, 0) && NetLocalAddress(s, &a);
-    NetClose(s);
-    return ok ? a.port : 0;
 }
 
 NetSocket ListenOn(std::uint16_t port) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/net.h"
+#include "reserved_port.h"
 
 namespace test {
 
@@ -22,6 +23,8 @@ private:
     std::string path_;
 };
 
+// Written beside the file and renamed over it, so a reader (the service's watch of
+// config.xml) never sees half of it.
 bool WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);  // "" when missing
 
@@ -33,8 +36,6 @@ std::vector<Device> Devices(int n);
 // A config.xml text: ServerConfig with the port (omitted when 0) and one PPC per device.
 std::string ConfigXml(int port, const std::vector<Device>& devices);
 
-// A TCP port that nothing listens on at the moment of the call.
-std::uint16_t FreePort();
 // A socket that listens on `port` (0 on failure); the caller closes it.
 NetSocket ListenOn(std::uint16_t port);
 // A connected client of 127.0.0.1:port, 0 when the connection fails.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "last_error.h"
 #include "protocol/crc32.h"
 #include "protocol/device_code.h"
 #include "protocol/frames.h"
@@ -24,6 +25,18 @@ std::uint64_t FileSizeOf(const std::string& path) {
     long n = std::ftell(f);
     std::fclose(f);
     return n > 0 ? static_cast<std::uint64_t>(n) : 0;
+}
+
+// The system's text of the socket call that failed last (errno, or the Winsock error).
+std::string SystemErrorText() {
+    char text[512];
+    LastErrorText(text, sizeof text);
+    if (text[0]) return text;
+    return "socket error " + std::to_string(NetLastError());
+}
+
+std::string FailureText(ResultCode status) {
+    return status == SocketError ? SystemErrorText() : ResultText(status);
 }
 
 // Numbers of an announcement, printed by the service as signed decimals.
@@ -73,9 +86,9 @@ bool Handheld::Connect(const std::string& host, std::uint16_t port) {
     socket = NetTcpSocket();
     if (!socket) return Fail("no socket");
     if (!NetConnect(socket, ip, port)) {
+        std::string why = SystemErrorText();  // before Close can change it
         Close();
-        return Fail("cannot connect to " + host + ":" + std::to_string(port) + " (" +
-                    std::to_string(NetLastError()) + ")");
+        return Fail("cannot connect to " + host + ":" + std::to_string(port) + ": " + why);
     }
     NetSetNoDelay(socket, true);
     if (!NetSetNonBlocking(socket, true)) return Fail("cannot switch the socket to non-blocking mode");
@@ -85,7 +98,7 @@ bool Handheld::Connect(const std::string& host, std::uint16_t port) {
 bool Handheld::SendAllBytes(const void* data, std::size_t length) {
     ResultCode status = Ok;
     SendAll(data, length, status, socket, timeoutSec, nullptr, false);
-    if (status != Ok) return Fail("send failed: " + ResultText(status));
+    if (status != Ok) return Fail("send failed: " + FailureText(status));
     return true;
 }
 
@@ -110,7 +123,7 @@ bool Handheld::ReadAllBytes(void* data, std::size_t length) {
         std::size_t n = ReceiveOnce(inBuffer.data(), inBuffer.size(), left, status, socket, nullptr, true);
         inStart = 0;
         inEnd = status == Ok ? n : 0;
-        if (status != Ok) return Fail("read failed: " + ResultText(status));
+        if (status != Ok) return Fail("read failed: " + FailureText(status));
         if (n == 0) return Fail("connection closed by the service");
     }
     return true;

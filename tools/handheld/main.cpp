@@ -24,9 +24,12 @@ void Usage() {
         "  --resume-upload          uploads continue from the size and CRC the service announced\n"
         "  --quiet                  print only failures and transfer results\n"
         "actions, carried out in the order given (then the end command):\n"
-        "  --download FILE          fetch the device's From1C.zip into FILE\n"
-        "  --upload FILE            deliver FILE as To1C.zip\n"
-        "  --upload-as FILE NAME    deliver FILE under NAME\n"
+        "  --download FILE          fetch the device's From1C.zip into FILE; when the service\n"
+        "                           announces nothing to download, FILE is not written\n"
+        "  --upload FILE            deliver FILE as To1C.zip (replacing the one there)\n"
+        "  --upload-as FILE NAME    deliver FILE under NAME: the service appends it to NAME.clt\n"
+        "                           in the device folder and copies NAME.clt over NAME, so NAME\n"
+        "                           holds every upload of that name, one after the other\n"
         "  --command CODE[:TEXT]    send any status message as a command\n"
         "  --malformed              send a malformed command frame\n"
         "  --hold SECONDS           stay idle before the next action\n"
@@ -69,12 +72,17 @@ void WriteSidecar(const std::string& path, std::uint32_t crc) {
 
 int main(int argc, char** argv) {
     std::string host = "127.0.0.1", code;
+    std::string portText;
     int port = 0, version = 22, timeout = 30;
     std::uint32_t blockSize = 2048;
     bool binary = false, resume = false, resumeUpload = false, quiet = false, silent = false,
          end = true;
     HandheldFaults faults;
     std::vector<Action> actions;
+    if (argc < 2) {
+        Usage();
+        return 2;
+    }
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](int k = 1) -> const char* {
@@ -85,7 +93,7 @@ int main(int argc, char** argv) {
             return argv[i + k];
         };
         if (a == "--host") host = value(), ++i;
-        else if (a == "--port") port = std::atoi(value()), ++i;
+        else if (a == "--port") portText = value(), ++i;
         else if (a == "--code") code = value(), ++i;
         else if (a == "--binary") binary = true;
         else if (a == "--program-version") version = std::atoi(value()), ++i;
@@ -134,13 +142,21 @@ int main(int argc, char** argv) {
             Usage();
             return 0;
         } else {
-            std::fprintf(stderr, "velora-handheld: unknown option %s\n", a.c_str());
-            Usage();
+            std::fprintf(stderr, "velora-handheld: unknown option %s (--help lists every option)\n", a.c_str());
             return 2;
         }
     }
-    if (port <= 0 || port > 65535 || code.empty()) {
-        Usage();
+    const char* missing = portText.empty() ? "--port PORT" : code.empty() ? "--code DEVICE-ID" : nullptr;
+    char* portEnd = nullptr;
+    long portNumber = std::strtol(portText.c_str(), &portEnd, 10);
+    port = static_cast<int>(portNumber);
+    if (missing || *portEnd || portNumber < 1 || portNumber > 65535) {
+        if (missing)
+            std::fprintf(stderr, "velora-handheld: %s is missing\n", missing);
+        else
+            std::fprintf(stderr, "velora-handheld: --port takes a number from 1 to 65535, not '%s'\n",
+                         portText.c_str());
+        std::fprintf(stderr, "velora-handheld: --help lists every option\n");
         return 2;
     }
 
@@ -184,6 +200,13 @@ int main(int argc, char** argv) {
             bool ok = true;
             switch (x.kind) {
                 case Action::Download: {
+                    // The service has no command for "nothing there": asked anyway, it ends
+                    // the session. So the download is left out and the other actions go on.
+                    if (!an.hasData) {
+                        std::printf("nothing to download (announcement %d): %s not written\n", an.code,
+                                    x.file.c_str());
+                        break;
+                    }
                     std::string sidecar = x.file + ".crc";
                     std::uint32_t crc = static_cast<std::uint32_t>(std::strtoul(ReadSidecar(sidecar).c_str(), nullptr, 10));
                     ok = hh.Download(x.file, blockSize, resume, crc);

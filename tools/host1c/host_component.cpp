@@ -60,20 +60,32 @@ HRESULT HostComponent::Attach(IUnknown* object) {
 HRESULT HostComponent::CreateByProgId(const std::wstring& progId) {
   Release();
   CLSID clsid;
+  failedStep = L"cannot find the ProgID " + progId;
   HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
   if (FAILED(hr)) return hr;
   IUnknown* object = nullptr;
+  failedStep = L"cannot create the component " + progId;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object));
   if (FAILED(hr)) return hr;
+  failedStep = L"the component " + progId + L" is no 1C external component (IInitDone, ILanguageExtender)";
   hr = Attach(object);
   object->Release();
+  if (SUCCEEDED(hr)) failedStep.clear();
   return hr;
 }
 
 HRESULT HostComponent::CreateFromDll(const std::wstring& path, const CLSID& clsid) {
   Release();
+  failedStep = L"cannot load " + path;
   if (!library) library = LoadLibraryW(path.c_str());
-  if (!library) return HRESULT_FROM_WIN32(GetLastError());
+  if (!library) {
+    DWORD error = GetLastError();
+    // The loader says "module not found" also for a DLL that the component itself needs.
+    if (error == ERROR_MOD_NOT_FOUND && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+      failedStep += L": a DLL it depends on is missing";
+    return HRESULT_FROM_WIN32(error);
+  }
+  failedStep = L"cannot get the class factory from " + path;
   typedef HRESULT(STDAPICALLTYPE * GetClassObject)(REFCLSID, REFIID, void**);
   GetClassObject get = reinterpret_cast<GetClassObject>(
       reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
@@ -82,21 +94,26 @@ HRESULT HostComponent::CreateFromDll(const std::wstring& path, const CLSID& clsi
   HRESULT hr = get(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;
   IUnknown* object = nullptr;
+  failedStep = L"the class factory of " + path + L" did not create the component";
   hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object));
   factory->Release();
   if (FAILED(hr)) return hr;
+  failedStep = L"the object from " + path + L" is no 1C external component (IInitDone, ILanguageExtender)";
   hr = Attach(object);
   object->Release();
+  if (SUCCEEDED(hr)) failedStep.clear();
   return hr;
 }
 
 HRESULT HostComponent::Init(HostConnection* newConnection) {
+  failedStep = L"the component's Init failed";
   if (!initDone) return E_UNEXPECTED;
   if (newConnection) newConnection->AddRef();
   ReleaseAndNull(connection);
   connection = newConnection;
   HRESULT hr = initDone->Init(connection ? static_cast<IDispatch*>(connection) : nullptr);
   if (FAILED(hr)) return hr;
+  failedStep.clear();
 
   version = 0;
   SAFEARRAY* info = SafeArrayCreateVector(VT_VARIANT, 0, 1);

@@ -37,6 +37,9 @@ class HostComponent {
   ILanguageExtender* Extender() const { return extender; }
   HostConnection* Connection() const { return connection; }
   bool Created() const { return initDone != nullptr; }
+  // The step at which the last Create or Init failed, in words ("cannot load X.dll"); empty
+  // after a success.
+  const std::wstring& FailedStep() const { return failedStep; }
 
   // Name lookups as 1C does them: -1 when unknown.
   long FindMethod(const std::wstring& name);
@@ -64,6 +67,7 @@ class HostComponent {
   HostConnection* connection = nullptr;
   long version = 0;
   std::wstring extensionName;
+  std::wstring failedStep;
 };
 
 // Parameters as 1C passes them: a one-dimensional, zero-based SAFEARRAY of VARIANT.

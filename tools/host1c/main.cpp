@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host_component.h"
+#include "hresult_text.h"
 #include "script.h"
 
 namespace {
@@ -95,12 +96,6 @@ bool ReadScript(const std::wstring& path, std::vector<std::wstring>& lines) {
   return true;
 }
 
-std::wstring HexCode(HRESULT hr) {
-  wchar_t text[16];
-  swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-  return text;
-}
-
 void List(HostComponent& component) {
   ILanguageExtender* e = component.Extender();
   long props = 0, methods = 0;
@@ -137,6 +132,10 @@ int Run(int argc, wchar_t** argv) {
   std::wstring dll, progId = L"AddIn.AddInObject";
   bool list = false;
   std::vector<std::wstring> lines;
+  if (argc < 2) {  // nothing to do: say how it is used rather than create and drop a component
+    Usage();
+    return kExitUsage;
+  }
   for (int i = 1; i < argc; ++i) {
     std::wstring arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -151,7 +150,12 @@ int Run(int argc, wchar_t** argv) {
     else if (arg == L"--list") list = true;
     else if (arg == L"-e" && hasValue) lines.push_back(argv[++i]);
     else if (arg == L"-h" || arg == L"--help") { Usage(); return kExitOk; }
-    else if (arg.empty() || (arg[0] == L'-' && arg != L"-")) { Usage(); return kExitUsage; }
+    else if (arg.empty() || (arg[0] == L'-' && arg != L"-")) {
+      bool valued = arg == L"--dll" || arg == L"--progid" || arg == L"--profile" || arg == L"--depth" || arg == L"-e";
+      Print(L"host1c: " + (valued ? arg + L" needs a value" : L"unknown option " + arg) +
+            L" (host1c --help lists the options)");
+      return kExitUsage;
+    }
     else if (!ReadScript(arg, lines)) {
       Print(L"host1c: cannot read the script " + arg);
       return kExitUsage;
@@ -165,7 +169,7 @@ int Run(int argc, wchar_t** argv) {
   HostComponent component;
   HRESULT hr = dll.empty() ? component.CreateByProgId(progId) : component.CreateFromDll(dll, CLSID_AddIn);
   if (FAILED(hr)) {
-    Print(L"host1c: cannot create the component " + (dll.empty() ? progId : dll) + L": " + HexCode(hr));
+    Print(L"host1c: " + component.FailedStep() + L": " + HresultText(hr));
     return kExitComponent;
   }
   HostConnection* connection = HostConnection::Create(options);
@@ -174,7 +178,7 @@ int Run(int argc, wchar_t** argv) {
   hr = component.Init(connection);
   connection->Release();  // the component holds it from here
   if (FAILED(hr)) {
-    Print(L"host1c: Init failed: " + HexCode(hr));
+    Print(L"host1c: " + component.FailedStep() + L": " + HresultText(hr));
     return kExitComponent;
   }
   Print(L"component " + component.ExtensionName() + L", version " + std::to_wstring(component.Version()));

@@ -36,5 +36,5 @@ int DebugService(int argc, char** argv) {
     ServiceStart(argc, argv);
     pthread_kill(watcher.native_handle(), SIGUSR1);
     watcher.join();
-    return 0;
+    return FinishDebugRun();
 }

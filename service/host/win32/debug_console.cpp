@@ -19,5 +19,5 @@ int DebugService(int argc, char** argv) {
     ConsolePrintf("Debugging %s.\n", kDisplayName);
     SetConsoleCtrlHandler(ConsoleCtrlHandler, TRUE);
     ServiceStart(argc, argv);
-    return 0;
+    return FinishDebugRun();
 }

@@ -2,8 +2,6 @@
 // the status record that ReportStatus sends.
 #include <windows.h>
 
-#include <thread>
-
 #include "host/names.h"
 #include "host/service.h"
 #include "host/shell.h"
@@ -30,32 +28,7 @@ bool SendStatus(const ServiceStatusRecord& r) {
     return SetServiceStatus(statusHandle, &s) != FALSE;
 }
 
-// Stop and pause wait for the sessions to end, so they run on threads of their own and the
-// handler returns at once.
-void RunDetached(void (*sequence)()) {
-    try {
-        std::thread(sequence).detach();
-    } catch (...) {
-        sequence();  // no thread to spare: run it here rather than drop the request
-    }
-}
-
-void WINAPI ControlHandler(DWORD control) {
-    switch (control) {
-        case SERVICE_CONTROL_STOP:
-        case SERVICE_CONTROL_SHUTDOWN:
-            RunDetached(ServiceStop);
-            break;
-        case SERVICE_CONTROL_PAUSE:
-            RunDetached(ServicePause);
-            break;
-        case SERVICE_CONTROL_CONTINUE:
-            ServiceContinue();
-            break;
-        default:  // INTERROGATE: the main loop re-reports the state every second
-            break;
-    }
-}
+void WINAPI ControlHandler(DWORD control) { HandleServiceControl(control); }
 
 void WINAPI ServiceMain(DWORD argc, LPSTR* argv) {
     ResetConfigurationRecord();
