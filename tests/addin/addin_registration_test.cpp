@@ -96,6 +96,38 @@ TEST_F(Registration, Regsvr32RegistersAndTheHostCreatesByProgId) {
   EXPECT_NE(S_OK, component.CreateByProgId(L"AddIn.AddInObject"));
 }
 
+// What 1C meets on 64-bit Windows: the 32-bit 1C finds the component that the 32-bit
+// regsvr32 registered, in the 32-bit registry view (and the 64-bit pair in the 64-bit one).
+bool ClassInView(REGSAM view) {
+  HKEY key;
+  std::wstring path = std::wstring(L"Software\\Classes\\") + ClsidKey();
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+TEST_F(Registration, HostProgramOfTheSameBitnessCreatesWhatItsRegsvr32Registered) {
+  const bool is32 = sizeof(void*) == 4;
+  wchar_t windows[MAX_PATH] = L"";
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  // Named explicitly, as an installer does: SysWOW64 holds the 32-bit tools.
+  std::wstring regsvr32 = std::wstring(windows) + (is32 ? L"\\SysWOW64" : L"\\System32") + L"\\regsvr32.exe";
+  ProcessResult reg = RunProcess(L"\"" + regsvr32 + L"\" /s \"" + FullDllPath() + L"\"");
+  ASSERT_EQ(0u, reg.exitCode) << reg.output;
+  EXPECT_TRUE(ClassInView(is32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY));
+  EXPECT_FALSE(ClassInView(is32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY));
+
+  ProcessResult host = RunProcess(L"\"" + Host1cPath() + L"\" --no-profile --progid AddIn.AddInObject -e "
+                                  L"\"print ОписаниеОшибки(0), КпкОписаниеОшибки(3)\"");
+  EXPECT_EQ(0u, host.exitCode) << host.output;
+  EXPECT_NE(std::wstring::npos, host.text.find(L"Ошибок нет")) << host.output;
+
+  reg = RunProcess(L"\"" + regsvr32 + L"\" /u /s \"" + FullDllPath() + L"\"");
+  EXPECT_EQ(0u, reg.exitCode) << reg.output;
+  EXPECT_FALSE(ClassInView(KEY_WOW64_32KEY));
+  EXPECT_FALSE(ClassInView(KEY_WOW64_64KEY));
+}
+
 TEST_F(Registration, EntryPointsCalledDirectly) {
   HMODULE dll = LoadLibraryW(FullDllPath().c_str());
   ASSERT_NE(nullptr, dll);
