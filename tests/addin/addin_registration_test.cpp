@@ -118,7 +118,7 @@ TEST_F(Registration, HostProgramOfTheSameBitnessCreatesWhatItsRegsvr32Registered
   EXPECT_FALSE(ClassInView(is32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY));
 
   ProcessResult host = RunProcess(L"\"" + Host1cPath() + L"\" --no-profile --progid AddIn.AddInObject -e "
-                                  L"\"print ОписаниеОшибки(0), КпкОписаниеОшибки(3)\"");
+                                  L"\"text = ОписаниеОшибки(0)\" -e \"print text\"");
   EXPECT_EQ(0u, host.exitCode) << host.output;
   EXPECT_NE(std::wstring::npos, host.text.find(L"Ошибок нет")) << host.output;
 
