@@ -10,6 +10,7 @@
 #include "module.h"
 #include "schedule_list.h"
 #include "server_link.h"
+#include "zip/pending_list.h"
 
 CAddIn* currentAddIn = nullptr;
 
@@ -56,6 +57,7 @@ CAddIn::~CAddIn() {
   ReleaseAndNull(pageSite);
   ReleaseHostInterfaces();
   DestroyCompanions();
+  PendingClear(*this);
   ForgetInitialised(this);
   ModuleObjectDestroyed();
 }

@@ -10,6 +10,8 @@ if(WIN32)
     ${VELORA_MINIZIP_DIR}/ioapi.c ${VELORA_MINIZIP_DIR}/iowin32.c)
   target_include_directories(velora_minizip PUBLIC ${VELORA_MINIZIP_DIR})
   target_compile_options(velora_minizip PRIVATE -w)
+  # crypt.h, included by the add-in for the traditional encryption, declares "register".
+  target_compile_options(velora_minizip INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-Wno-register>)
   target_link_libraries(velora_minizip PUBLIC ZLIB::ZLIB)
 else()
   find_package(PkgConfig REQUIRED)

@@ -40,6 +40,17 @@ bool ExchangeFolder::Exists(const std::wstring& relative) const {
   return GetFileAttributesW(File(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string ExchangeFolder::Read(const std::wstring& relative) const {
+  std::string bytes;
+  HANDLE file = CreateFileW(File(relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD n = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
+  CloseHandle(file);
+  return bytes;
+}
+
 void ExchangeFolder::Remove(const std::wstring& relative) const { DeleteFileW(File(relative).c_str()); }
 
 std::string ServerConfigXml(const std::vector<ConfigDevice>& devices) {

@@ -20,6 +20,8 @@ class ExchangeFolder {
   // Writes the bytes as they are (creating missing folders).
   bool Write(const std::wstring& relative, const std::string& bytes) const;
   bool Exists(const std::wstring& relative) const;
+  // The file's bytes; empty when it cannot be read.
+  std::string Read(const std::wstring& relative) const;
   void Remove(const std::wstring& relative) const;
 
  private:
