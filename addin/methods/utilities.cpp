@@ -91,9 +91,6 @@ void CallWinSetClipboard(CAddIn&, CallParams& params, VARIANT*) {
 }
 
 // Built in the steps that follow: these answer as MethodNotBuilt says.
-void CallConvertUTF16(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
-void CallLogOn(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
-void CallLogAdd(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
 void CallSheduleSet(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
 void CallSheduleRemove(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
 void CallSheduleEnable(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }

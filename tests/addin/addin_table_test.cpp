@@ -273,10 +273,11 @@ TEST_F(MethodTable, DispatchersSplitTheTable) {
       EXPECT_EQ(VT_BSTR, V_VT(&result));
     } else if (n == 81) {
       EXPECT_EQ(VT_R8, V_VT(&result));  // the root of nothing: 0.0
-    } else if (n == 42 || n == 73 || n == 84) {
+    } else if (n == 11 || n == 42 || n == 73 || n == 76 || n == 84) {
       EXPECT_EQ(VT_I4, V_VT(&result));
-      // no devices before an exchange folder is set; Help answers 0; no colour is -1
-      EXPECT_EQ(n == 84 ? -1 : 0, V_I4(&result));
+      // no conversion without files; no devices before an exchange folder is set; Help
+      // answers 0; no log file set; no colour is -1
+      EXPECT_EQ(n == 84 ? -1 : n == 76 ? 90 : 0, V_I4(&result));
     } else {
       EXPECT_EQ(VT_I4, V_VT(&result));
       EXPECT_EQ(100, V_I4(&result));
