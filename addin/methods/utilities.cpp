@@ -89,9 +89,3 @@ void CallWinSetClipboard(CAddIn&, CallParams& params, VARIANT*) {
   if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
   CloseClipboard();
 }
-
-// Built in the steps that follow: these answer as MethodNotBuilt says.
-void CallSheduleSet(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
-void CallSheduleRemove(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
-void CallSheduleEnable(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
-void CallSheduleConfirm(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
