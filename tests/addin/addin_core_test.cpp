@@ -440,7 +440,7 @@ TEST_F(CoreAddIn, EnableServerIntervalAndTheSharedTimer) {
   CallServerProc(addIn, kDisableServer, {});
 
   // A schedule already runs the timer: it keeps its interval, and polling stopping keeps it.
-  addIn->schedules->Add();
+  *static_cast<Schedule*>(addIn->schedules->Add()) = Schedule();  // a disabled schedule
   ASSERT_TRUE(addIn->StartAddInTimer(30));
   UINT_PTR timer = addIn->timerId;
   CallServerProc(addIn, kEnableServer, {Variant(1000L)});

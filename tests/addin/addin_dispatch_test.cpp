@@ -138,7 +138,8 @@ TEST_F(Dispatch, MalformedParametersNeverCrash) {
         VARIANT result;
         VariantInit(&result);
         EXPECT_EQ(S_OK, Ext()->CallAsFunc(n, &result, &array));
-        EXPECT_TRUE(V_VT(&result) == VT_I4 || V_VT(&result) == VT_BSTR) << V_VT(&result);
+        EXPECT_TRUE(V_VT(&result) == VT_I4 || V_VT(&result) == VT_BSTR || (n == 81 && V_VT(&result) == VT_R8))
+            << V_VT(&result);
         VariantClear(&result);
       } else {
         EXPECT_EQ(n == 3 ? S_FALSE : S_OK, Ext()->CallAsProc(n, &array));

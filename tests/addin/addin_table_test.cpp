@@ -269,11 +269,18 @@ TEST_F(MethodTable, DispatchersSplitTheTable) {
     if (!byFunc) {
       EXPECT_EQ(VT_I4, V_VT(&result));
       EXPECT_EQ(777, V_I4(&result));
-    } else if (n == 9 || n == 41 || n == 46 || n == 51) {
+    } else if (n == 9 || n == 41 || n == 46 || n == 51 || n == 70 || n == 71 || n == 72 || n == 74 || n == 83) {
       EXPECT_EQ(VT_BSTR, V_VT(&result));
-    } else if (n == 42) {
+    } else if (n == 81) {
+      EXPECT_EQ(VT_R8, V_VT(&result));  // the root of nothing: 0.0
+    } else if (n == 11 || n == 42 || n == 73 || n == 76 || n == 84) {
       EXPECT_EQ(VT_I4, V_VT(&result));
-      EXPECT_EQ(0, V_I4(&result));  // no devices before an exchange folder is set
+      // no conversion without files; no devices before an exchange folder is set; Help
+      // answers 0; no log file set; no colour is -1
+      EXPECT_EQ(n == 84 ? -1 : n == 76 ? 90 : 0, V_I4(&result));
+    } else if (n >= 77 && n <= 80) {
+      EXPECT_EQ(VT_I4, V_VT(&result));
+      EXPECT_EQ(111, V_I4(&result));  // schedules: no parameters of the right type
     } else {
       EXPECT_EQ(VT_I4, V_VT(&result));
       EXPECT_EQ(100, V_I4(&result));
