@@ -413,6 +413,7 @@ void WaitStatus(HWND main, const std::wstring& text, DWORD timeoutMs) {
 }
 
 std::string ServiceButtons(HWND main) {
+    WaitIdle(main);  // a refresh sets the status line first and the buttons after it
     const int ids[6] = {1026, 1027, 1032, 1033, 1034, 1035};
     std::string out;
     for (int id : ids) out += ItemEnabled(main, id) ? '1' : '0';

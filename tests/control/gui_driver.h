@@ -79,7 +79,8 @@ bool ItemVisible(HWND dialog, int id);
 void Click(HWND dialog, int id);
 // Waits until the status line reads `text`; fails the test after timeoutMs.
 void WaitStatus(HWND main, const std::wstring& text, DWORD timeoutMs = 30000);
-// The six service buttons' enabled states as "101001" (Старт ... Удалить службу).
+// The six service buttons' enabled states as "101001" (Старт ... Удалить службу), read once
+// the window has finished the message it is handling.
 std::string ServiceButtons(HWND main);
 
 // Writes a PNG of the X screen (xwd | convert) to `posixPath`: the whole screen, or only the
