@@ -47,10 +47,17 @@ RunResult RunProgram(const std::string& args) {
     BOOL ok = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
     CloseHandle(writeEnd);
     if (ok) {
+        // Read what is there until the program has ended and the pipe is drained; a reader
+        // waiting for the end of the pipe hangs when some other process holds its write end.
         char buffer[512];
-        DWORD n;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) r.output.append(buffer, n);
-        WaitForSingleObject(pi.hProcess, 60000);
+        DWORD n, available, start = GetTickCount();
+        for (bool ended = false;;) {
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+                   ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
+                r.output.append(buffer, n);
+            if (ended || GetTickCount() - start > 60000) break;
+            ended = WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0;
+        }
         GetExitCodeProcess(pi.hProcess, &r.exitCode);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
