@@ -221,6 +221,8 @@ TEST_F(ScheduleRules, WithoutAListEveryMethodAnswers100) {
 TEST_F(ScheduleRules, DaySevenIsSundayAndDaysOfTheMonthCount) {
   ASSERT_EQ(0, Set(L"sunday", L"DayOfWeek,7", L"8:00,18:00"));
   ASSERT_EQ(0, Set(L"the 7th", L"DayOfMonth,7", L"8:00,18:00"));
+  // Monday to Saturday: its unused seventh entry (0) must not stand for Sunday.
+  ASSERT_EQ(0, Set(L"not sunday", L"DayOfWeek,1,2,3,4,5,6", L"8:00,18:00"));
   const struct {
     WORD day;
     bool sunday, seventh;
@@ -230,12 +232,14 @@ TEST_F(ScheduleRules, DaySevenIsSundayAndDaysOfTheMonthCount) {
     clock.Set(d.day, 9, 0, 0);
     Enable(L"sunday");
     Enable(L"the 7th");
+    Enable(L"not sunday");
     std::vector<Fired> fired = Check();
     std::vector<std::wstring> names;
     for (const Fired& f : fired) names.push_back(f.name);
     std::vector<std::wstring> expected;
     if (d.sunday) expected.push_back(L"sunday");
     if (d.seventh) expected.push_back(L"the 7th");
+    if (!d.sunday) expected.push_back(L"not sunday");
     EXPECT_EQ(expected, names);
   }
 }
