@@ -51,13 +51,23 @@ RunResult RunProgram(const std::string& args) {
         // waiting for the end of the pipe hangs when some other process holds its write end.
         char buffer[512];
         DWORD n, available, start = GetTickCount();
-        for (bool ended = false;;) {
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-                   ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        bool ended = false, drained = false;
+        while (!drained) {
+            for (;;) {
+                BOOL peeked = PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);
+                if (peeked && available == 0) break;
+                // Data waiting, or a pipe without writers (Wine then fails the peek even with
+                // data left in it): the read cannot block.
+                if (!ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) || n == 0) {
+                    drained = true;
+                    break;
+                }
                 r.output.append(buffer, n);
+            }
             if (ended || GetTickCount() - start > 60000) break;
             ended = WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0;
         }
+        WaitForSingleObject(pi.hProcess, 10000);
         GetExitCodeProcess(pi.hProcess, &r.exitCode);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
@@ -168,7 +178,8 @@ public:
         if (!Open()) return false;
         for (int i = 0; i < 50; ++i) {
             if (StartServiceA(service_, 0, nullptr)) return true;
-            if (GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) return false;
+            DWORD error = GetLastError();
+            if (error != ERROR_SERVICE_ALREADY_RUNNING && error != ERROR_SERVICE_REQUEST_TIMEOUT) return false;
             Sleep(200);
         }
         return false;
@@ -221,9 +232,17 @@ protected:
         ASSERT_TRUE(scm.Start()) << GetLastError();
         ASSERT_TRUE(scm.WaitState(SERVICE_RUNNING, 20000)) << ErrorValue();
     }
+    // Stops the service and waits until its process has gone: Wine refuses a start of the
+    // next test's service (1053) while the last process is still on its way out.
     void StopService() {
+        DWORD pid = scm.Status().dwProcessId;
+        HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
         ASSERT_TRUE(scm.Control(SERVICE_CONTROL_STOP));
-        ASSERT_TRUE(scm.WaitState(SERVICE_STOPPED, 20000));
+        EXPECT_TRUE(scm.WaitState(SERVICE_STOPPED, 20000));
+        if (process) {
+            EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0) << "the service's process did not end";
+            CloseHandle(process);
+        }
     }
     // The start that fails: STOPPED with exit code 1066 and `error` in the Error value.
     // The Error value is marked first: a STOPPED state left by the previous run must not pass for
