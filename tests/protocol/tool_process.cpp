@@ -196,11 +196,23 @@ bool ServiceProcess::Start() {
 bool ServiceProcess::Stop() {
     SC_HANDLE m = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     SC_HANDLE s = m ? OpenServiceA(m, "VeloraService", SERVICE_ALL_ACCESS) : nullptr;
+    // The process is waited for too: a start of the next test while the last process is on
+    // its way out is refused by Wine, and its late log lines would land in the next test.
+    SERVICE_STATUS_PROCESS sp{};
+    DWORD needed = 0;
+    HANDLE process = nullptr;
+    if (s && QueryServiceStatusEx(s, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&sp), sizeof sp, &needed) &&
+        sp.dwProcessId)
+        process = OpenProcess(SYNCHRONIZE, FALSE, sp.dwProcessId);
     SERVICE_STATUS st;
     bool controlled = s && ControlService(s, SERVICE_CONTROL_STOP, &st);
     if (s && !controlled)
         std::fprintf(stderr, "stop: ControlService failed %lu, state %lu\n", GetLastError(), ServiceState(s));
     bool ok = controlled && WaitState(s, SERVICE_STOPPED, 60000);
+    if (process) {
+        if (ok && WaitForSingleObject(process, 30000) != WAIT_OBJECT_0) ok = false;
+        CloseHandle(process);
+    }
     if (s) CloseServiceHandle(s);
     if (m) CloseServiceHandle(m);
     Run(VELORA_SERVICE_EXE, {"-remove"}, 60000);
