@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "addin.h"
+#include "ftp/ftp_state.h"
 
 namespace {
 std::atomic<long> liveObjects{0};
@@ -16,8 +17,11 @@ void ModuleLock(bool lock) {
 }
 bool ModuleCanUnload() { return liveObjects == 0 && serverLocks == 0; }
 
-// The FTP module state, the rapi.dll entry points and the zip list belong to method groups
-// that are not built yet; they join these two hooks when they are.
-void ModuleStart() {}
+// The rapi.dll entry points and the zip list belong to method groups that are not built
+// yet; they join these two hooks when they are.
+void ModuleStart() { FtpModuleStart(); }
+
+// The FTP handles are left to the end of the process: closing them sends QUIT over the
+// network, which must not happen under the loader lock.
 
 void ModuleStop() {}
