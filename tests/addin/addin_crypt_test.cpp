@@ -34,12 +34,6 @@ enum { kErrDescription = 9, kEncryptFile = 25, kDecryptFile = 26, kSetCryptPassw
 
 class Crypt : public AddInTest {
  protected:
-  long Func(long number, std::vector<Variant> args) {
-    Variant result;
-    EXPECT_EQ(S_OK, CallFunc(number, std::move(args), result));
-    EXPECT_TRUE(result.IsLong());
-    return result.Long();
-  }
   long Encrypt(const std::wstring& from, const std::wstring& to) {
     return Func(kEncryptFile, {Variant(dir.File(from)), Variant(dir.File(to))});
   }

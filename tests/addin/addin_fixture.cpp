@@ -127,6 +127,13 @@ HRESULT AddInTest::CallFunc(long number, std::vector<Variant> args, Variant& res
   return hr;
 }
 
+long AddInTest::Func(long number, std::vector<Variant> args) {
+  Variant result;
+  EXPECT_EQ(S_OK, CallFunc(number, std::move(args), result));
+  EXPECT_TRUE(result.IsLong());
+  return result.Long();
+}
+
 HRESULT AddInTest::CallProc(long number, std::vector<Variant> args) {
   SAFEARRAY* array = ParamArray(args);
   HRESULT hr = Ext()->CallAsProc(number, &array);

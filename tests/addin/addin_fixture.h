@@ -42,6 +42,8 @@ class AddInTest : public ::testing::Test {
   // Calls by number with exactly these parameters, as the given dispatcher.
   HRESULT CallFunc(long number, std::vector<Variant> args, Variant& result);
   HRESULT CallProc(long number, std::vector<Variant> args);
+  // The numeric result of a method with a result (a result of another type fails the test).
+  long Func(long number, std::vector<Variant> args);
 
   HostComponent component;
   HostConnection* connection = nullptr;

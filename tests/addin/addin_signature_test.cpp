@@ -17,12 +17,6 @@ const char kHandSigned[] = "Hi\r\n\xDF\r\n<VLSGN>13D1136D123414D1123412341234123
 
 class Signature : public AddInTest {
  protected:
-  long Func(long number, std::vector<Variant> args) {
-    Variant result;
-    EXPECT_EQ(S_OK, CallFunc(number, std::move(args), result));
-    EXPECT_TRUE(result.IsLong());
-    return result.Long();
-  }
   long Sign(const std::wstring& source, const std::wstring& destination, const std::wstring& key) {
     return Func(kAddSignature, {Variant(dir.File(source)), Variant(dir.File(destination)), Variant(key)});
   }

@@ -14,12 +14,6 @@ class Zip : public AddInTest {
     ASSERT_TRUE(dir.Write(L"a.txt", "first file\r\n"));
     ASSERT_TRUE(dir.Write(L"b.bin", std::string("\0\1\2\3 binary", 12)));
   }
-  long Func(long number, std::vector<Variant> args) {
-    Variant result;
-    EXPECT_EQ(S_OK, CallFunc(number, std::move(args), result));
-    EXPECT_TRUE(result.IsLong());
-    return result.Long();
-  }
   long Add(const Variant& name, const Variant& path) { return Func(kZipAdd, {name, path}); }
   long Pack(const std::wstring& archive, const Variant& list = Variant(0L)) {
     return Func(kZipPack, {Variant(dir.File(archive)), list});

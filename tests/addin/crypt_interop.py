@@ -13,7 +13,7 @@ import unittest
 
 from Cryptodome.Cipher import ARC2
 
-from host1c_driver import Host, win_path
+from host1c_driver import run_tests, win_path
 
 HOST = None
 WORK = None
@@ -106,13 +106,5 @@ class WithoutPassword(CryptTest):
             subprocess.run(['wineserver', '-k'], env=other, timeout=60)
 
 
-def main():
-    global HOST, WORK
-    host1c, dll, WORK = sys.argv[1:4]
-    HOST = Host(host1c, dll, WORK)
-    program = unittest.main(argv=[sys.argv[0], '-v'], exit=False)
-    sys.exit(0 if program.result.wasSuccessful() else 1)
-
-
 if __name__ == '__main__':
-    main()
+    run_tests(sys.modules[__name__])

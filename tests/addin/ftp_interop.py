@@ -9,7 +9,7 @@ import threading
 import time
 import unittest
 
-from host1c_driver import Host, win_path
+from host1c_driver import run_tests, win_path
 
 try:
     from pyftpdlib.authorizers import DummyAuthorizer
@@ -216,13 +216,5 @@ def free_port():
         return s.getsockname()[1]
 
 
-def main():
-    global HOST, WORK
-    host1c, dll, WORK = sys.argv[1:4]
-    HOST = Host(host1c, dll, WORK)
-    program = unittest.main(argv=[sys.argv[0], '-v'], exit=False)
-    sys.exit(0 if program.result.wasSuccessful() else 1)
-
-
 if __name__ == '__main__':
-    main()
+    run_tests(sys.modules[__name__])

@@ -4,6 +4,7 @@ import os
 import shutil
 import subprocess
 import sys
+import unittest
 
 
 def win_path(path):
@@ -64,3 +65,15 @@ class Host:
 
     def codes(self, calls, env=None):
         return [int(r) for r in self.run(calls, env)]
+
+
+def run_tests(module, tools=()):
+    """Runs a test script's cases: HOST1C.EXE VeloraAddIn.dll WORK-DIR on the command line
+    become the module's HOST and WORK; `tools` are (program, package) pairs it needs."""
+    host1c, dll, work = sys.argv[1:4]
+    for name, package in tools:
+        need_tool(name, package)
+    module.WORK = work
+    module.HOST = Host(host1c, dll, work)
+    program = unittest.main(module=module, argv=[sys.argv[0], '-v'], exit=False)
+    sys.exit(0 if program.result.wasSuccessful() else 1)

@@ -10,7 +10,7 @@ import unittest
 import zipfile
 import zlib
 
-from host1c_driver import Host, need_tool, win_path
+from host1c_driver import need_tool, run_tests, win_path
 
 HOST = None
 WORK = None
@@ -212,15 +212,7 @@ class ComponentUnpacks(ZipTest):
         self.assertEqual(6, self.unpack(archive))
 
 
-def main():
-    global HOST, WORK
-    host1c, dll, WORK = sys.argv[1:4]
-    need_tool('unzip', 'unzip')
-    need_tool('zip', 'zip')
-    HOST = Host(host1c, dll, WORK)
-    program = unittest.main(argv=[sys.argv[0], '-v'], exit=False)
-    sys.exit(0 if program.result.wasSuccessful() else 1)
 
 
 if __name__ == '__main__':
-    main()
+    run_tests(sys.modules[__name__], [('unzip', 'unzip'), ('zip', 'zip')])
