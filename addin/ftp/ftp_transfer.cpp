@@ -73,7 +73,12 @@ long GetBlocks(HINTERNET remote, HANDLE local, DWORD size) {
       ProgressStatus(L"Ошибка чтения файла!");
       return kFtpGeneral;
     }
-    if (got == 0) return kFtpOk;
+    if (got == 0) {
+      // The data connection ended: short of the listed size, the server went away mid-file.
+      if (received >= size) return kFtpOk;
+      ProgressStatus(L"Ошибка чтения файла!");
+      return kFtpGeneral;
+    }
     DWORD written = 0;
     if (!WriteFile(local, block.data(), got, &written, nullptr) || written != got) {
       ProgressStatus(L"Ошибка записи файла-получателя!");

@@ -1,9 +1,12 @@
 """The component's FTP methods against a real FTP server: pyftpdlib on a free loopback port
 with a user, a password and a temporary root, run in a thread of this process, while
 host1c.exe runs the 1C statements under Wine.
-    ftp_interop.py HOST1C.EXE VeloraAddIn.dll WORK-DIR"""
+    ftp_interop.py HOST1C.EXE VeloraAddIn.dll WORK-DIR WINDOW-TEST.EXE
+The progress window's cases run in WINDOW-TEST.EXE, in the component's own process."""
+import errno
 import os
 import shutil
+import subprocess
 import sys
 import threading
 import time
@@ -13,6 +16,7 @@ from host1c_driver import run_tests, win_path
 
 try:
     from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.filesystems import AbstractedFS
     from pyftpdlib.handlers import FTPHandler
     from pyftpdlib.servers import FTPServer
 except ImportError:
@@ -20,7 +24,43 @@ except ImportError:
 
 HOST = None
 WORK = None
+WINDOW_TEST = None
 USER, PASSWORD = 'agent', 'Sekret-7'
+
+
+class Breaking:
+    """A file the server stops reading or writing after `limit` bytes, failing as a lost
+    disk or peer does: the server then closes the data connection with a 426 reply."""
+    limit = 262144
+
+    def __init__(self, file):
+        self.file, self.done = file, 0
+
+    def __getattr__(self, name):
+        return getattr(self.file, name)
+
+    def _count(self, n):
+        if self.done >= self.limit:
+            raise OSError(errno.EIO, 'the server went away')
+        self.done += n
+
+    def read(self, n=-1):
+        self._count(0)
+        data = self.file.read(n)
+        self._count(len(data))
+        return data
+
+    def write(self, data):
+        self._count(len(data))
+        return self.file.write(data)
+
+
+class BreakingFS(AbstractedFS):
+    """Files whose names begin with "drop" break part-way through a transfer."""
+
+    def open(self, filename, mode):
+        file = super().open(filename, mode)
+        return Breaking(file) if os.path.basename(filename).startswith('drop') else file
 
 
 class Recorder(FTPHandler):
@@ -39,13 +79,15 @@ class Recorder(FTPHandler):
 
 
 class Server:
-    def __init__(self, root):
+    def __init__(self, root, handler=Recorder):
         self.root = root
         authorizer = DummyAuthorizer()
         authorizer.add_user(USER, PASSWORD, root, perm='elradfmwMT')
-        Recorder.authorizer = authorizer
-        Recorder.permit_foreign_addresses = False
-        self.server = FTPServer(('127.0.0.1', 0), Recorder)
+        handler.authorizer = authorizer
+        handler.permit_foreign_addresses = False
+        handler.abstracted_fs = BreakingFS
+        handler.use_sendfile = False  # downloads go through the file object's read()
+        self.server = FTPServer(('127.0.0.1', 0), handler)
         self.port = self.server.socket.getsockname()[1]
         self.thread = threading.Thread(target=self.server.serve_forever, kwargs={'timeout': 0.2}, daemon=True)
         self.thread.start()
@@ -209,6 +251,37 @@ class Transfers(FtpTest):
         self.assertEqual(['r.bin'], sorted(os.listdir(self.root)))
 
 
+    def test_a_server_going_away_mid_transfer_leaves_no_partial_file(self):
+        data = os.urandom(8 * 131072)
+        self.write_local('drop-up.bin', data)
+        self.write_root('drop-down.bin', data)
+        self.assertEqual(['100', '100', '0'], self.connected([
+            ('FtpPutFile', [self.lp('drop-up.bin'), 'drop-up.bin']),
+            ('FtpGetFile', [self.lp('drop-down-copy.bin'), 'drop-down.bin']),
+            ('FtpFileExists', ['drop-down.bin'])], block=131072))
+        self.assertEqual(['drop-up.bin'], os.listdir(self.local))
+        self.assertEqual(['drop-down.bin'], os.listdir(self.root))
+
+
+class ProgressWindow(FtpTest):
+    def test_closing_the_window_and_calls_during_a_transfer(self):
+        self.write_root('big.bin', os.urandom(33554432 + 65536))
+        os.makedirs(os.path.join(self.root, 'cancelled'))
+        shot = os.path.join(WORK, 'ftp-progress.png')
+        env = dict(os.environ, VELORA_FTP_SERVER=self.address(), VELORA_FTP_USER=USER,
+                   VELORA_FTP_PASSWORD=PASSWORD, VELORA_FTP_LOCAL=win_path(self.local), VELORA_FTP_SHOT=shot)
+        for cases in ('Display.*', 'FtpWindow.*'):
+            done = subprocess.run(['wine', WINDOW_TEST, '--gtest_color=no', '--gtest_filter=' + cases], env=env,
+                                  timeout=400, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            out = done.stdout.decode('utf-8', 'replace')
+            self.assertEqual(0, done.returncode, out)
+        # The cancelled uploads left nothing behind, the cancelled download nothing here.
+        self.assertEqual(['big.bin', 'cancelled'], sorted(os.listdir(self.root)), out)
+        self.assertEqual([], os.listdir(os.path.join(self.root, 'cancelled')), out)
+        self.assertNotIn('big.bin', os.listdir(self.local))
+        self.assertGreater(os.path.getsize(shot), 0)
+
+
 def free_port():
     import socket
     with socket.socket() as s:
@@ -217,4 +290,5 @@ def free_port():
 
 
 if __name__ == '__main__':
+    WINDOW_TEST = sys.argv[4]
     run_tests(sys.modules[__name__])

@@ -130,15 +130,7 @@ void ExpectEditorWith(const wchar_t* name) { ExpectWindowWith(L"Notepad", name);
 class ControlPanel : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Without a window manager on the test display Wine draws the window frames itself.
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, L"N", 4);
-        // It draws the caption buttons with the Marlett font, which this Wine does not find in
-        // its own data folder; one copy in the Windows font folder makes the screenshots show
-        // the buttons' symbols rather than the letters that stand for them.
-        wchar_t fonts[MAX_PATH] = L"";
-        GetWindowsDirectoryW(fonts, MAX_PATH);
-        std::wstring marlett = std::wstring(fonts) + L"\\Fonts\\marlett.ttf";
-        if (!PathExists(marlett)) CopyFileW(L"Z:\\usr\\share\\wine\\fonts\\marlett.ttf", marlett.c_str(), TRUE);
+        DrawWindowFrames();
     }
     void SetUp() override { CleanMachine(); }
     void TearDown() override { CleanMachine(); }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-// A path of the build tree (POSIX form, as CMake knows it) as Wine sees it: Z:\...
-std::wstring HostPath(const char* posixPath);
+#include "screenshot.h"
+
 
 class CtrlProcess {
 public:
@@ -85,6 +85,5 @@ std::string ServiceButtons(HWND main);
 
 // Writes a PNG of the X screen (xwd | convert) to `posixPath`: the whole screen, or only the
 // window `window` (frame included) when it is given.
-bool Screenshot(const std::string& posixPath, HWND window = nullptr);
 
 std::string Narrow(const std::wstring& text);  // UTF-8, for test messages
