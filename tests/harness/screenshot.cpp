@@ -4,7 +4,7 @@
 
 std::wstring HostPath(const char* posixPath) {
   std::wstring out = L"Z:";
-  for (const char* p = posixPath; *p; ++p) out += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  for (const char* p = posixPath; *p; ++p) out += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
   return out;
 }
 

@@ -7,17 +7,12 @@
 
 #include <string>
 
-namespace {
-std::wstring Native(const char* path) {
-  // Build paths are Unix paths; Wine maps them through drive Z:.
-  std::wstring w = L"Z:";
-  for (const char* p = path; *p; ++p) w += *p == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(*p));
-  return w;
-}
+#include "screenshot.h"
 
+namespace {
 // The manifest resource (type 24, id 1), or "" when there is none.
 std::string Manifest(const char* exe) {
-  HMODULE module = LoadLibraryExW(Native(exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HMODULE module = LoadLibraryExW(HostPath(exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!module) return "";
   std::string text;
   if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
