@@ -120,8 +120,17 @@ void List(HostComponent& component) {
     e->GetMethodName(i, 1, &b);
     e->GetNParams(i, &params);
     e->HasRetVal(i, &result);
+    std::wstring defaults;
+    for (long p = 0; p < params; ++p) {
+      VARIANT value;
+      VariantInit(&value);
+      if (e->GetParamDefValue(i, p, &value) == S_OK && V_VT(&value) != VT_EMPTY &&
+          SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BSTR)))
+        defaults += L", default of parameter " + std::to_wstring(p + 1) + L": " + V_BSTR(&value);
+      VariantClear(&value);
+    }
     Print(L"method " + std::to_wstring(i) + L"  " + (a ? a : L"") + L" / " + (b ? b : L"") + L"  (parameters: " +
-          std::to_wstring(params) + (result ? L", result)" : L")"));
+          std::to_wstring(params) + (result ? L", result" : L"") + defaults + L")");
     SysFreeString(a);
     SysFreeString(b);
   }
