@@ -127,6 +127,9 @@ TEST(Host1cProgram, RunsScriptsAndKeepsTheProfile) {
   EXPECT_EQ(0u, list.exitCode);
   EXPECT_NE(std::wstring::npos, list.text.find(L"method 84  ВыбратьЦвет / ChooseColor  (parameters: 1, result)"))
       << list.output;
+  EXPECT_NE(std::wstring::npos,
+            list.text.find(L"method 47  VlsEnableServer / ВлсВключитьСервер  (parameters: 1, default of parameter 1: 5000)"))
+      << list.output;
   DeleteFileW(script.c_str());
   DeleteFileW(profile.c_str());
 }
