@@ -1,0 +1,101 @@
+"""VeloraSetup.exe as an administrator uses it, in a fresh Wine prefix of its own: a silent
+install puts the files, the Start-menu entries and the uninstaller in place and registers the
+component in the 32-bit registry view, where the installed 32-bit host emulator creates it by
+ProgID; the silent uninstaller removes all of that and the service's entry and program, and
+leaves the exchange folder untouched.
+    setup_check.py VeloraSetup.exe VeloraService.exe WORK-DIR"""
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+SETUP = SERVICE = WORK = None
+CLSID = '{04024C31-0E7B-11d1-A486-004095E1DAEA}'
+UNINSTALL_KEY = r'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velora'
+
+
+class Setup(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = os.path.join(WORK, 'prefix')
+        shutil.rmtree(WORK, ignore_errors=True)
+        os.makedirs(WORK)
+        cls.env = dict(os.environ, WINEPREFIX=cls.prefix, WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
+        cls.wine(['wineboot', '-i'], timeout=300)
+        cls.folder = os.path.join(cls.prefix, 'drive_c', 'Program Files (x86)', 'Velora')
+        cls.menu = os.path.join(cls.prefix, 'drive_c', 'ProgramData', 'Microsoft', 'Windows', 'Start Menu', 'Programs', 'Velora')
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(['wineserver', '-k'], env=cls.env)
+
+    @classmethod
+    def wine(cls, args, timeout=120, lang='C'):
+        env = dict(cls.env, LC_ALL=lang, LANG=lang)
+        done = subprocess.run(['wine'] + args, env=env, timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        return done.returncode, done.stdout.decode('utf-8', 'replace')
+
+    def reg(self, key, view=32):
+        return self.wine(['reg', 'query', key, f'/reg:{view}'])
+
+    def test_install_then_uninstall(self):
+        rc, out = self.wine([SETUP, '/S'], timeout=300, lang='ru_RU.UTF-8')
+        self.assertEqual(0, rc, out)
+        installed = {'VeloraAddIn.dll', 'VeloraServerCtrl.exe', 'host1c.exe', 'reference.html', 'uninstall.exe',
+                     'velora-handheld.exe'}
+        self.assertEqual(installed, set(os.listdir(self.folder)))
+        self.assertEqual(3, len([n for n in os.listdir(self.menu) if n.endswith('.lnk')]), os.listdir(self.menu))
+        rc, key = self.reg(UNINSTALL_KEY)
+        self.assertEqual(0, rc, key)
+        self.assertIn(r'"C:\Program Files (x86)\Velora\uninstall.exe" /S', key)
+        self.assertIn('2.5.2.2520', key)
+        rc, server = self.reg(rf'HKCR\CLSID\{CLSID}\InprocServer32')
+        self.assertEqual(0, rc, server)
+        self.assertIn(r'C:\Program Files (x86)\Velora\VeloraAddIn.dll', server)
+        rc, out = self.wine([os.path.join(self.folder, 'host1c.exe'), '--progid', 'AddIn.AddInObject', '--no-profile',
+                             '-e', 'v = Version()', '-e', 'print v'], lang='ru_RU.UTF-8')
+        self.assertEqual(0, rc, out)
+        self.assertIn('"1.62.0.0"', out)
+
+        # An exchange folder with a device's data, as the service and 1C leave it.
+        exchange = os.path.join(self.prefix, 'drive_c', 'Exchange')
+        os.makedirs(os.path.join(exchange, 'PPC0001'))
+        with open(os.path.join(exchange, 'config.xml'), 'w') as f:
+            f.write('<VeloraServer VERSION="1.0"><PPC DEVICE_ID="x" PSEUDONIM="a" DIRECTORY="PPC0001"/></VeloraServer>')
+        with open(os.path.join(exchange, 'PPC0001', 'To1C.zip'), 'wb') as f:
+            f.write(os.urandom(5000))
+        before = os.path.join(WORK, 'exchange-before')
+        shutil.copytree(exchange, before)
+        # The service as the control panel installs it: its program in the real system folder.
+        service_exe = os.path.join(self.prefix, 'drive_c', 'windows', 'system32', 'VeloraService.exe')
+        shutil.copy(SERVICE, service_exe)
+        rc, out = self.wine(['sc', 'create', 'VeloraService', 'binPath=', r'C:\windows\system32\VeloraService.exe'])
+        self.assertEqual(0, rc, out)
+
+        rc, out = self.wine([os.path.join(self.folder, 'uninstall.exe'), '/S'], lang='ru_RU.UTF-8')
+        self.assertEqual(0, rc, out)
+        # The uninstaller goes on from a copy of itself: wait, bounded, for it to finish.
+        for _ in range(120):
+            if not os.path.exists(self.folder):
+                break
+            time.sleep(0.5)
+        self.assertFalse(os.path.exists(self.folder), os.listdir(self.folder) if os.path.exists(self.folder) else '')
+        self.assertFalse(os.path.exists(self.menu))
+        self.assertNotEqual(0, self.wine(['sc', 'query', 'VeloraService'])[0], 'the service entry stayed')
+        self.assertFalse(os.path.exists(service_exe))
+        self.assertNotEqual(0, self.reg(UNINSTALL_KEY)[0])
+        self.assertNotEqual(0, self.reg(rf'HKCR\CLSID\{CLSID}')[0])
+        self.assertNotEqual(0, self.reg(r'HKCR\AddIn.AddInObject')[0])
+        compare = filecmp.dircmp(before, exchange)
+        self.assertEqual(([], [], []), (compare.left_only, compare.right_only, compare.diff_files))
+        self.assertTrue(filecmp.cmp(os.path.join(before, 'PPC0001', 'To1C.zip'),
+                                    os.path.join(exchange, 'PPC0001', 'To1C.zip'), shallow=False))
+
+
+if __name__ == '__main__':
+    SETUP, SERVICE, WORK = sys.argv[1:4]
+    program = unittest.main(argv=[sys.argv[0], '-v'], exit=False)
+    sys.exit(0 if program.result.wasSuccessful() else 1)
