@@ -103,6 +103,12 @@ Section "Velora"
     File "/oname=$3" "${SERVICE_EXE}"
     ${EnableX64FSRedirection}
     DetailPrint "Программа службы обновлена: $3"
+    ; A copy in the 32-bit system folder (an older control panel wrote it there, and Wine
+    ; starts a service created by a 32-bit program from there) gets the new program too.
+    ${If} ${RunningX64}
+    ${AndIf} ${FileExists} "$SYSDIR\${SERVICE}.exe"
+      File "/oname=$SYSDIR\${SERVICE}.exe" "${SERVICE_EXE}"
+    ${EndIf}
   ${EndIf}
   ${If} $serviceWasRunning == 1
     nsExec::ExecToStack '"$SYSDIR\sc.exe" start ${SERVICE}'
@@ -146,6 +152,9 @@ Section "Uninstall"
   !insertmacro ServiceExe $3
   Delete "$3"
   ${EnableX64FSRedirection}
+  ${If} ${RunningX64}
+    Delete "$SYSDIR\${SERVICE}.exe"
+  ${EndIf}
   ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\VeloraAddIn.dll"'
   Delete "$INSTDIR\VeloraServerCtrl.exe"
   Delete "$INSTDIR\VeloraAddIn.dll"
