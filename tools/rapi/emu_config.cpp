@@ -18,18 +18,6 @@ std::wstring Upper(std::wstring text) {
   return text;
 }
 
-std::string ReadWhole(const std::wstring& path) {
-  std::string data;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return data;
-  char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0 && data.size() < (1u << 20)) data.append(buffer, n);
-  CloseHandle(file);
-  return data;
-}
-
 // [Section] and key=value lines; ';' and '#' start comment lines.
 std::map<std::wstring, Section> ParseIni(const std::wstring& text) {
   std::map<std::wstring, Section> sections;
@@ -80,6 +68,18 @@ std::uint64_t Number(const std::wstring& text, std::uint64_t fallback) {
 }
 }  // namespace
 
+std::string ReadFileBytes(const std::wstring& path) {
+  std::string data;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return data;
+  char buffer[4096];
+  DWORD n = 0;
+  while (data.size() < (16u << 20) && ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) data.append(buffer, n);
+  CloseHandle(file);
+  return data;
+}
+
 std::wstring FromUtf8(const std::string& text) {
   if (text.empty()) return std::wstring();
   int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
@@ -119,7 +119,7 @@ EmuConfig ReadEmuConfig(HMODULE self) {
     n = GetModuleFileNameW(self, path, MAX_PATH * 2);
     config.file = FolderOf(std::wstring(path, n)) + L"rapi.ini";
   }
-  std::string raw = ReadWhole(config.file);
+  std::string raw = ReadFileBytes(config.file);
   if (raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);
   auto ini = ParseIni(FromUtf8(raw));
   std::wstring base = FolderOf(config.file);

@@ -29,6 +29,8 @@ EmuConfig ReadEmuConfig(HMODULE self);
 
 // Pieces of a list separated by ';' or ',', trimmed, empty ones dropped.
 std::vector<std::wstring> SplitList(const std::wstring& text);
+// The bytes of a file, at most 16 MiB; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
 // UTF-8 <-> UTF-16.
 std::wstring FromUtf8(const std::string& text);
 std::string ToUtf8(const std::wstring& text);

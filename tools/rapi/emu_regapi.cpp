@@ -34,6 +34,18 @@ std::wstring SubPath(const std::wstring& parent, LPCWSTR subKey) {
 
 bool IsRoot(const std::wstring& path) { return path.find(L'\\') == std::wstring::npos; }
 
+// The checks that opening and creating share: the full path of `subKey` below `key`, or the
+// error to answer.
+LONG TargetPath(HKEY key, LPCWSTR subKey, PHKEY result, std::wstring& path) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  if (!Connected()) return LONG(State().lastError);
+  std::wstring parent;
+  if (!KeyPath(key, parent)) return ERROR_INVALID_HANDLE;
+  path = SubPath(parent, subKey);
+  return ERROR_SUCCESS;
+}
+
 HKEY Issue(const std::wstring& path) {
   HKEY key = reinterpret_cast<HKEY>(nextKey++);
   openKeys[key] = path;
@@ -45,12 +57,8 @@ extern "C" {
 
 LONG WINAPI CeRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result) {
   EmuLock lock;
-  if (!result) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
-  if (!Connected()) return LONG(State().lastError);
-  std::wstring parent;
-  if (!KeyPath(key, parent)) return ERROR_INVALID_HANDLE;
-  std::wstring path = SubPath(parent, subKey);
+  std::wstring path;
+  if (LONG error = TargetPath(key, subKey, result, path)) return error;
   if (!IsRoot(path) && !LoadRegistry(RegistryFile()).count(RegUpper(path))) return ERROR_FILE_NOT_FOUND;
   *result = Issue(path);
   return ERROR_SUCCESS;
@@ -59,12 +67,8 @@ LONG WINAPI CeRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result
 LONG WINAPI CeRegCreateKeyEx(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
                              PHKEY result, LPDWORD disposition) {
   EmuLock lock;
-  if (!result) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
-  if (!Connected()) return LONG(State().lastError);
-  std::wstring parent;
-  if (!KeyPath(key, parent)) return ERROR_INVALID_HANDLE;
-  std::wstring path = SubPath(parent, subKey);
+  std::wstring path;
+  if (LONG error = TargetPath(key, subKey, result, path)) return error;
   bool created = false;
   if (!IsRoot(path)) {
     RegTree tree = LoadRegistry(RegistryFile());

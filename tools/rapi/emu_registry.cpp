@@ -7,17 +7,6 @@
 #include "emu_state.h"
 
 namespace {
-std::string ReadFileBytes(const std::wstring& path) {
-  std::string data;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return data;
-  char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) data.append(buffer, n);
-  CloseHandle(file);
-  return data;
-}
-
 // A quoted name or text with \" and \\ escapes, starting at text[at] == '"'; `at` ends past
 // the closing quote.
 bool Quoted(const std::wstring& text, size_t& at, std::wstring& out) {
