@@ -73,6 +73,8 @@ class CAddIn : public IInitDone,
   // with the interval when none runs; a running timer keeps its interval.
   bool StartAddInTimer(UINT interval);
   void KillAddInTimer();
+  // The property page's window while it exists (owner of the component's message boxes).
+  HWND PageWindow() const { return pageWindow; }
   // Raises an event in 1C through the host's IAsyncEvent; nothing without one.
   void RaiseEvent(const wchar_t* source, const wchar_t* message, const wchar_t* data);
 

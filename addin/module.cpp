@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "activesync/rapi_library.h"
 #include "addin.h"
 #include "ftp/ftp_state.h"
 
@@ -17,11 +18,14 @@ void ModuleLock(bool lock) {
 }
 bool ModuleCanUnload() { return liveObjects == 0 && serverLocks == 0; }
 
-// The rapi.dll entry points and the zip list belong to method groups that are not built
-// yet; they join these two hooks when they are.
-void ModuleStart() { FtpModuleStart(); }
+// rapi.dll is loaded here, not on first use, so that a component without it still loads and
+// its device methods answer 8.
+void ModuleStart() {
+  FtpModuleStart();
+  LoadRapi();
+}
 
 // The FTP handles are left to the end of the process: closing them sends QUIT over the
 // network, which must not happen under the loader lock.
 
-void ModuleStop() {}
+void ModuleStop() { UnloadRapi(); }

@@ -5,10 +5,13 @@
 #define IDR_ADDIN 102          // REGISTRY resource: the registration script
 #define IDD_PROPPAGE 203       // the property page dialog
 #define IDD_FTP_PROGRESS 204   // the FTP progress window
+#define IDD_COPY_PROGRESS 205  // the progress window of copies to and from the handheld
 #define IDC_PAGE_ABOUT 1001    // property page: name, version and contacts
 #define IDC_PAGE_ZIP 1002      // property page: origin of the zip algorithms
 #define IDC_FTP_STATUS 1003    // FTP progress window: status line
 #define IDC_FTP_BAR 1004       // FTP progress window: progress bar
+#define IDC_COPY_TEXT 204      // handheld copy window: size and paths
+#define IDC_COPY_BAR 206       // handheld copy window: progress bar
 
 #define IDS_PAGE_TITLE 103
 #define IDS_ERRLOG_SOURCE 111
