@@ -59,19 +59,21 @@ void OpenFolderInExplorer(const std::wstring& folder) {
 
 namespace {
 // Opens `name` of the exchange folder with `program`; `failed` (when given) is shown if the
-// program cannot be started.
-void OpenFolderFile(const std::wstring& folder, const wchar_t* name, const wchar_t* missing,
+// program cannot be started. True when the program was started.
+bool OpenFolderFile(const std::wstring& folder, const wchar_t* name, const wchar_t* missing,
                     const wchar_t* program, const wchar_t* failed) {
     if (folder.empty()) {
         ShowBox(BoxKind::Error, L"Не выбрана папка обмена данными.");
-        return;
+        return false;
     }
     std::wstring path = JoinPathW(folder, name);
     if (!IsFile(path)) {
         ShowBox(BoxKind::Error, Fmt(missing, path.c_str()));
-        return;
+        return false;
     }
-    if (!Launch(program, QuoteArgument(path)) && failed) ShowBox(BoxKind::Plain, failed);
+    if (Launch(program, QuoteArgument(path))) return true;
+    if (failed) ShowBox(BoxKind::Plain, failed);
+    return false;
 }
 }  // namespace
 
@@ -80,6 +82,6 @@ void ViewConfigFile(const std::wstring& folder) {
                    L"Не удалось открыть файл настроек.");
 }
 
-void ViewLogFile(const std::wstring& folder) {
-    OpenFolderFile(folder, L"log.txt", L"Не найден файл лога %ls", L"NOTEPAD.EXE", nullptr);
+bool ViewLogFile(const std::wstring& folder) {
+    return OpenFolderFile(folder, L"log.txt", L"Не найден файл лога %ls", L"NOTEPAD.EXE", nullptr);
 }

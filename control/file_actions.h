@@ -13,7 +13,8 @@ bool RunStartCycle();
 
 void OpenFolderInExplorer(const std::wstring& folder);
 void ViewConfigFile(const std::wstring& folder);
-void ViewLogFile(const std::wstring& folder);
+// True when the editor was started.
+bool ViewLogFile(const std::wstring& folder);
 
 // A path for a command line: quoted, so that folders with spaces stay one argument.
 std::wstring QuoteArgument(const std::wstring& path);

@@ -4,11 +4,13 @@ and asks it the text of every result code; the descriptions and examples are add
 docs/reference/. Fails when a method or property has no description or a description names
 none, so the reference cannot drift from the component.
     make_reference.py HOST1C.EXE VeloraAddIn.dll SOURCE-DIR OUT-DIR"""
-import html
 import os
 import re
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from html_page import write_html  # noqa: E402
 
 CODES = range(0, 300)
 UNKNOWN = 'Неизвестная ошибка'
@@ -128,14 +130,7 @@ def main():
     text = '\n'.join(md) + '\n'
     with open(os.path.join(out, 'reference.md'), 'w', encoding='utf-8') as f:
         f.write(text)
-    import markdown
-    body = markdown.markdown(text, extensions=['tables'])
-    with open(os.path.join(out, 'reference.html'), 'w', encoding='utf-8') as f:
-        f.write('<!DOCTYPE html>\n<html lang="ru"><head><meta charset="utf-8">'
-                f'<title>{html.escape("Velora: справочник программиста 1С")}</title>'
-                '<style>body{font-family:sans-serif;max-width:70em;margin:auto}table{border-collapse:collapse}'
-                'td,th{border:1px solid #999;padding:2px 6px;vertical-align:top}code{white-space:nowrap}</style>'
-                f'</head><body>\n{body}\n</body></html>\n')
+    write_html(text, 'Velora: справочник программиста 1С', os.path.join(out, 'reference.html'))
     print(f'make_reference: {len(props)} properties, {len(methods)} methods, {len(codes)} codes')
 
 

@@ -1,10 +1,11 @@
 ; VeloraSetup.exe: installs the control panel, the 32-bit 1C component (registered with the
-; 32-bit regsvr32), the handheld simulator, the 1C host emulator and the documents into one
-; folder, with Start-menu entries and an uninstaller. Silent with /S. Installing over an
+; 32-bit regsvr32), the handheld simulator, the 1C host emulator, the device emulator (in a
+; folder of its own, so that nothing loads it by chance), the log opener and the documents
+; into one folder, with Start-menu entries and an uninstaller. Silent with /S. Installing over an
 ; earlier installation replaces the files in place; a running service is stopped for it,
 ; given the new service program and started again.
 ; Built by CMake: makensis -DVERSION=a.b.c.d -DOUT=<setup exe> and the path of every file it
-; carries: -DCTRL, -DADDIN, -DHANDHELD, -DHOST1C, -DREFERENCE, -DSERVICE.
+; carries: -DCTRL, -DADDIN, -DHANDHELD, -DHOST1C, -DRAPI, -DLOGVIEW, -DGUIDE, -DREFERENCE, -DSERVICE.
 Unicode true
 ManifestDPIAware true
 RequestExecutionLevel admin
@@ -91,7 +92,12 @@ Section "Velora"
   File "${ADDIN}"
   File "${HANDHELD}"
   File "${HOST1C}"
+  File "${LOGVIEW}"
+  File "${GUIDE}"
   File "${REFERENCE}"
+  SetOutPath "$INSTDIR\rapi"
+  File "${RAPI}"
+  SetOutPath "$INSTDIR"
   ; An installed service gets the new program; the control panel carries the same one.
   nsExec::ExecToStack '"$SYSDIR\sc.exe" query ${SERVICE}'
   Pop $1
@@ -125,6 +131,8 @@ Section "Velora"
 
   CreateDirectory "$SMPROGRAMS\Velora"
   CreateShortcut "$SMPROGRAMS\Velora\Панель управления Velora.lnk" "$INSTDIR\VeloraServerCtrl.exe"
+  CreateShortcut "$SMPROGRAMS\Velora\Руководство администратора.lnk" "$INSTDIR\guide.html"
+  CreateShortcut "$SMPROGRAMS\Velora\Журнал службы Velora.lnk" "$INSTDIR\velora-log.exe"
   CreateShortcut "$SMPROGRAMS\Velora\Справочник программиста 1С.lnk" "$INSTDIR\reference.html"
   CreateShortcut "$SMPROGRAMS\Velora\Удалить Velora.lnk" "$INSTDIR\uninstall.exe"
 
@@ -160,10 +168,16 @@ Section "Uninstall"
   Delete "$INSTDIR\VeloraAddIn.dll"
   Delete "$INSTDIR\velora-handheld.exe"
   Delete "$INSTDIR\host1c.exe"
+  Delete "$INSTDIR\velora-log.exe"
+  Delete "$INSTDIR\guide.html"
   Delete "$INSTDIR\reference.html"
+  Delete "$INSTDIR\rapi\rapi.dll"
+  RMDir "$INSTDIR\rapi"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Velora\Панель управления Velora.lnk"
+  Delete "$SMPROGRAMS\Velora\Руководство администратора.lnk"
+  Delete "$SMPROGRAMS\Velora\Журнал службы Velora.lnk"
   Delete "$SMPROGRAMS\Velora\Справочник программиста 1С.lnk"
   Delete "$SMPROGRAMS\Velora\Удалить Velora.lnk"
   RMDir "$SMPROGRAMS\Velora"

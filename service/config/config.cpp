@@ -7,6 +7,7 @@
 #include <cstring>
 #include <climits>
 
+#include "host/error_texts.h"
 #include "myxml.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -135,7 +136,7 @@ bool ReadConfigXml(const char* configPath, const char* exchangeFolder, ConfigDat
         return false;
     }
     if (!loaded) {
-        xml.ReportParseError(doc.get(), "Failed to load DOM from xml-file");
+        xml.ReportParseError(doc.get(), ErrorTexts::kXmlNotLoaded);
         return false;
     }
 
@@ -146,7 +147,7 @@ bool ReadConfigXml(const char* configPath, const char* exchangeFolder, ConfigDat
         return false;
     }
     if (!root) {
-        SetErrorText("Неправильная структура XML-документа!");
+        SetErrorText(ErrorTexts::kNoRootElement);
         return false;
     }
 
@@ -157,7 +158,7 @@ bool ReadConfigXml(const char* configPath, const char* exchangeFolder, ConfigDat
         return false;
     }
     if (!ppcs) {
-        xml.ReportParseError(doc.get(), "Error while calling selectNodes ");
+        xml.ReportParseError(doc.get(), ErrorTexts::kXmlNoNodes);
         return false;
     }
 
@@ -175,7 +176,7 @@ bool ReadConfigXml(const char* configPath, const char* exchangeFolder, ConfigDat
     const std::string errPath = JoinPath(folder, "config.err");
     std::FILE* err = FileOpen(errPath, "wb");
     if (!err) {
-        SetErrorText(errPath.c_str());
+        SetErrorText(ErrorTexts::WithPath(ErrorTexts::kConfigErrNotCreated, errPath).c_str());
         ClearDeviceTable(cfg);
         return false;
     }

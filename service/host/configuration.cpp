@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "exchange/records.h"
+#include "host/error_texts.h"
 #include "host/listen_server.h"
 #include "host/log.h"
 #include "host/runtime.h"
@@ -87,7 +88,7 @@ bool LoadConfiguration() {
     GetExchFolder(folder, sizeof folder);
     if (!folder[0]) {
         char text[64];
-        std::snprintf(text, sizeof text, "Неизвестен путь к %s", "config.xml");
+        std::snprintf(text, sizeof text, ErrorTexts::kNoExchangeFolder, "config.xml");
         Fail(text);
         ReleaseAfterFailure(atStart);
         return false;
@@ -105,8 +106,7 @@ bool LoadConfiguration() {
     }
 
     if (!FileExists(path)) {
-        std::string text = "Файл не найден " + path;
-        Fail(text.c_str());
+        Fail(ErrorTexts::WithPath(ErrorTexts::kConfigNotFound, path).c_str());
         ReleaseAfterFailure(atStart);
         return false;
     }
@@ -126,15 +126,13 @@ bool LoadConfiguration() {
     bool read = ReadConfigXml(path.c_str(), folderText.c_str(), next);
     ComUninitialize(com);
     if (!read) {
-        std::string text = "Не удалось корректно прочитать XML-файл описания конфигурации сервера. "
-                           "Путь к файлу: " + path;
-        Fail(text.c_str());
+        Fail(ErrorTexts::WithPath(ErrorTexts::kConfigUnreadable, path).c_str());
         LogMessage("Error read Config.xml");
         ReleaseAfterFailure(atStart);
         return false;
     }
     if (next.userCount == 0 || !next.Devices()) {
-        Fail("config_error");
+        Fail(ErrorTexts::kConfigFaults);
         ReleaseAfterFailure(atStart);
         LogMessage("Error user count");
         return false;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "exchange/records.h"
+#include "host/error_texts.h"
 #include "host/log.h"
 #include "host/runtime.h"
 #include "host/service.h"
@@ -45,7 +46,7 @@ void ServiceStart(int, char**) {
     int wsa = NetStartup();
     if (wsa != 0) {
         char text[64];
-        std::snprintf(text, sizeof text, "WSAStartup failed with error %d", wsa);
+        std::snprintf(text, sizeof text, ErrorTexts::kSocketsStartup, wsa);
         lastError.store(kErrorServiceSpecific);
         SetErrorText(text);
         NetCleanup();
@@ -66,7 +67,7 @@ void ServiceStart(int, char**) {
                 started = true;
             } else {
                 lastError.store(kErrorServiceSpecific);
-                SetErrorText("Ошибка запуска службы.");  // kept only if Listen stored nothing
+                SetErrorText(ErrorTexts::kServiceStart);  // kept only if Listen stored nothing
                 StopWatchTimer();
                 ClearConfiguration();
                 LogMessage("Error start service");

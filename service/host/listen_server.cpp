@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host/connection.h"
+#include "host/error_texts.h"
 #include "platform/codepage.h"
 #include "registry.h"
 
@@ -27,12 +28,12 @@ void StoreAndPrint(const char* text) {
 
 const char* ListenErrorText(int error) {
     switch (error) {
-        case NET_EACCES: return "Permission denied.";
-        case NET_EALREADY: return "Operation already in progress.";
-        case NET_EAFNOSUPPORT: return "Address family not supported by protocol family.";
-        case NET_EADDRINUSE: return "Address already in use.";
-        case NET_EADDRNOTAVAIL: return "Cannot assign requested address.";
-        default: return "Error code";
+        case NET_EACCES: return ErrorTexts::kPermissionDenied;
+        case NET_EALREADY: return ErrorTexts::kAlreadyInProgress;
+        case NET_EAFNOSUPPORT: return ErrorTexts::kFamilyNotSupported;
+        case NET_EADDRINUSE: return ErrorTexts::kAddressInUse;
+        case NET_EADDRNOTAVAIL: return ErrorTexts::kAddressNotAvailable;
+        default: return ErrorTexts::kOtherSocketError;
     }
 }
 
@@ -92,7 +93,7 @@ bool CListenServer::Listen(std::uint16_t port) {
     if (!ok) {
         int error = NetLastError();
         char text[160];
-        std::snprintf(text, sizeof text, "Ошибка запуска сервера. %s (%d)", ListenErrorText(error), error);
+        std::snprintf(text, sizeof text, ErrorTexts::kServerStart, ListenErrorText(error), error);
         Fail(port, entry, text);
         return false;
     }
@@ -101,7 +102,7 @@ bool CListenServer::Listen(std::uint16_t port) {
     // running service that accepts nothing.
     if (!NetListen(entry->socket, kBacklog)) {
         char text[16];
-        std::snprintf(text, sizeof text, "%d", NetLastError());
+        std::snprintf(text, sizeof text, ErrorTexts::kListenFailed, NetLastError());
         Fail(port, entry, text);
         return false;
     }
@@ -109,7 +110,7 @@ bool CListenServer::Listen(std::uint16_t port) {
         entry->acceptThread = std::thread(&CListenServer::AcceptLoop, this, entry);
     } catch (...) {
         char text[160];
-        std::snprintf(text, sizeof text, "Ошибка запуска сервера. %s (%d)", ListenErrorText(NET_EOTHER), NET_EOTHER);
+        std::snprintf(text, sizeof text, ErrorTexts::kServerStart, ListenErrorText(NET_EOTHER), NET_EOTHER);
         Fail(port, entry, text);
         return false;
     }

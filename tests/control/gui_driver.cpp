@@ -176,8 +176,19 @@ const char* KindName(Kind kind) {
     }
 }
 
+namespace {
+// The built control panel, or the one VELORA_CTRL_EXE names (a Windows path: the setup's
+// test runs these tests against the installed copy).
+std::wstring ControlPanelExe() {
+    wchar_t installed[MAX_PATH] = L"";
+    DWORD n = GetEnvironmentVariableW(L"VELORA_CTRL_EXE", installed, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) return installed;
+    return HostPath(CTRL_EXE);
+}
+}  // namespace
+
 CtrlProcess::CtrlProcess(const std::wstring& arguments) {
-    std::wstring command = L"\"" + HostPath(CTRL_EXE) + L"\"";
+    std::wstring command = L"\"" + ControlPanelExe() + L"\"";
     if (!arguments.empty()) command += L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof si;

@@ -3,8 +3,10 @@ install puts the files, the Start-menu entries and the uninstaller in place and 
 component in the 32-bit registry view, where the installed 32-bit host emulator creates it by
 ProgID; installing again over a running service stops it, gives it the new program and starts
 it again; the silent uninstaller stops the service, removes its entry and program and all that
-was installed, and leaves the exchange folder untouched.
-    setup_check.py VeloraSetup.exe VeloraService.exe WORK-DIR"""
+was installed, and leaves the exchange folder untouched. The control panel from the installed
+folder installs, starts, drives and removes the service (the control panel's own GUI test,
+pointed at the installed program).
+    setup_check.py VeloraSetup.exe VeloraService.exe control_gui_test.exe WORK-DIR"""
 import filecmp
 import os
 import socket
@@ -14,7 +16,7 @@ import sys
 import time
 import unittest
 
-SETUP = SERVICE = WORK = None
+SETUP = SERVICE = CTRL_TEST = WORK = None
 CLSID = '{04024C31-0E7B-11d1-A486-004095E1DAEA}'
 UNINSTALL_KEY = r'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velora'
 
@@ -40,8 +42,8 @@ class Setup(unittest.TestCase):
         cls.server.wait(30)
 
     @classmethod
-    def wine(cls, args, timeout=120, lang='C'):
-        env = dict(cls.env, LC_ALL=lang, LANG=lang)
+    def wine(cls, args, timeout=120, lang='C', extra=None):
+        env = dict(cls.env, LC_ALL=lang, LANG=lang, **(extra or {}))
         # Output goes through a file: Wine's own background programs would hold a pipe open.
         with open(os.path.join(WORK, 'wine-output.txt'), 'w+b') as out:
             done = subprocess.run(['wine'] + args, env=env, timeout=timeout, stdout=out, stderr=subprocess.STDOUT)
@@ -62,10 +64,12 @@ class Setup(unittest.TestCase):
     def test_install_then_uninstall(self):
         rc, out = self.wine([SETUP, '/S'], timeout=300, lang='ru_RU.UTF-8')
         self.assertEqual(0, rc, out)
-        installed = {'VeloraAddIn.dll', 'VeloraServerCtrl.exe', 'host1c.exe', 'reference.html', 'uninstall.exe',
-                     'velora-handheld.exe'}
+        installed = {'VeloraAddIn.dll', 'VeloraServerCtrl.exe', 'host1c.exe', 'guide.html', 'reference.html',
+                     'uninstall.exe', 'velora-handheld.exe', 'velora-log.exe', 'rapi'}
         self.assertEqual(installed, set(os.listdir(self.folder)))
-        self.assertEqual(3, len([n for n in os.listdir(self.menu) if n.endswith('.lnk')]), os.listdir(self.menu))
+        self.assertEqual(['rapi.dll'], os.listdir(os.path.join(self.folder, 'rapi')))
+        self.assertEqual({'Панель управления Velora.lnk', 'Руководство администратора.lnk', 'Журнал службы Velora.lnk',
+                          'Справочник программиста 1С.lnk', 'Удалить Velora.lnk'}, set(os.listdir(self.menu)))
         rc, key = self.reg(UNINSTALL_KEY)
         self.assertEqual(0, rc, key)
         self.assertIn(r'"C:\Program Files (x86)\Velora\uninstall.exe" /S', key)
@@ -77,6 +81,13 @@ class Setup(unittest.TestCase):
                              '-e', 'v = Version()', '-e', 'print v'], lang='ru_RU.UTF-8')
         self.assertEqual(0, rc, out)
         self.assertIn('"1.62.0.0"', out)
+
+        # The installed control panel installs the service from itself and starts it.
+        env = dict(VELORA_CTRL_EXE=r'C:\Program Files (x86)\Velora\VeloraServerCtrl.exe')
+        rc, out = self.wine([CTRL_TEST, '--gtest_filter=ControlPanel.FreshInstallThenEveryServiceOperation'],
+                            timeout=400, lang='ru_RU.UTF-8', extra=env)
+        self.assertEqual(0, rc, out)
+        self.assertIn('[  PASSED  ] 1 test', out)
 
         # An exchange folder with a device's data, as the service and 1C leave it.
         exchange = os.path.join(self.prefix, 'drive_c', 'Exchange')
@@ -145,6 +156,6 @@ class Setup(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    SETUP, SERVICE, WORK = sys.argv[1:4]
+    SETUP, SERVICE, CTRL_TEST, WORK = sys.argv[1:5]
     program = unittest.main(argv=[sys.argv[0], '-v'], exit=False)
     sys.exit(0 if program.result.wasSuccessful() else 1)
