@@ -548,3 +548,25 @@ TEST_F(ControlPanel, LayoutFolderAndFileActions) {
     CloseControlPanel(ctrl, main);
 }
 }  // namespace
+
+// velora-log, the Start menu's entry for the log: the folder the control panel set, with the
+// control panel's messages when there is no folder or no log yet.
+TEST_F(ControlPanel, LogOpenerShowsTheLogOfTheSetFolder) {
+    const std::wstring program = HostPath(LOGVIEW_EXE);
+    {
+        CtrlProcess log(L"", program);
+        ExpectBox(log.Pid(), L"Не выбрана папка обмена данными.", Kind::Error, IDOK);
+        EXPECT_EQ(log.WaitExit(10000), 1);
+    }
+    std::wstring folder = MadeFolder(L"log folder");
+    WriteParamString(L"Exchange", L"ExchFolder", folder);
+    {
+        CtrlProcess log(L"", program);
+        ExpectBox(log.Pid(), L"Не найден файл лога " + folder + L"\\log.txt", Kind::Error, IDOK);
+        EXPECT_EQ(log.WaitExit(10000), 1);
+    }
+    WriteFileBytes(folder + L"\\log.txt", "2024-03-05 07-04-09 ***** Service started!\r\n");
+    CtrlProcess log(L"", program);
+    ExpectEditorWith(L"log.txt");
+    EXPECT_EQ(log.WaitExit(10000), 0);
+}

@@ -187,8 +187,8 @@ std::wstring ControlPanelExe() {
 }
 }  // namespace
 
-CtrlProcess::CtrlProcess(const std::wstring& arguments) {
-    std::wstring command = L"\"" + ControlPanelExe() + L"\"";
+CtrlProcess::CtrlProcess(const std::wstring& arguments, const std::wstring& program) {
+    std::wstring command = L"\"" + (program.empty() ? ControlPanelExe() : program) + L"\"";
     if (!arguments.empty()) command += L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof si;

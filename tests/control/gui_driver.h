@@ -11,8 +11,9 @@
 
 class CtrlProcess {
 public:
-    // Starts the control panel with `arguments` as its command line (after the program name).
-    explicit CtrlProcess(const std::wstring& arguments);
+    // Starts the control panel (or `program`, a Windows path) with `arguments` as its command
+    // line after the program name.
+    explicit CtrlProcess(const std::wstring& arguments, const std::wstring& program = L"");
     ~CtrlProcess();  // terminates a control panel that is still running
     CtrlProcess(const CtrlProcess&) = delete;
     CtrlProcess& operator=(const CtrlProcess&) = delete;
