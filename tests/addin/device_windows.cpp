@@ -2,26 +2,8 @@
 
 #include <commctrl.h>
 
-namespace {
-struct Search {
-  std::wstring caption;
-  HWND found = nullptr;
-};
+#include "top_windows.h"
 
-BOOL CALLBACK Match(HWND window, LPARAM param) {
-  Search* search = reinterpret_cast<Search*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  wchar_t cls[16] = L"";
-  GetClassNameW(window, cls, 16);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0 &&
-      WindowTextOf(window) == search->caption) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-}  // namespace
 
 std::wstring WindowTextOf(HWND window) {
   wchar_t text[2048] = L"";
@@ -30,9 +12,9 @@ std::wstring WindowTextOf(HWND window) {
 }
 
 HWND FindOwnDialog(const std::wstring& caption) {
-  Search search{caption};
-  EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window : TopWindows(GetCurrentProcessId(), L"#32770"))
+    if (WindowTextOf(window) == caption) return window;
+  return nullptr;
 }
 
 MessageBoxPresser::MessageBoxPresser(DWORD ms) {

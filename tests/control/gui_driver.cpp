@@ -1,4 +1,5 @@
 #include "gui_driver.h"
+#include "top_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -11,30 +12,6 @@ namespace {
 const wchar_t kCaption[] = L"Velora СОД";
 const int kStatusId = 1028;
 const int kFolderBrowseId = 1031;
-
-struct Found {
-    DWORD pid;
-    const wchar_t* cls;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
-    Found* found = reinterpret_cast<Found*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t cls[32] = L"";
-    GetClassNameW(window, cls, 32);
-    if (pid == found->pid && IsWindowVisible(window) && wcscmp(cls, found->cls) == 0)
-        found->windows.push_back(window);
-    return TRUE;
-}
-
-// The visible top-level windows of the process with window class `cls`.
-std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls) {
-    Found found = {pid, cls, {}};
-    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&found));
-    return found.windows;
-}
 
 std::vector<HWND> Dialogs(DWORD pid) { return TopWindows(pid, L"#32770"); }
 
@@ -115,6 +92,16 @@ bool HasIcon(HWND icon) {
     return handle != 0;
 }
 
+// Whether the box shows an icon. A busy machine can leave the handle unset (or the query
+// timed out) for a moment after the text is there, so a visible icon control is asked again
+// for up to 3 s before the box counts as plain.
+bool IconSettles(HWND icon) {
+    for (DWORD start = GetTickCount();; Sleep(100)) {
+        if (HasIcon(icon)) return true;
+        if (!icon || !IsWindowVisible(icon) || GetTickCount() - start > 3000) return false;
+    }
+}
+
 // Reads a box once its text is there and its icon painted; a box whose icon stays
 // unreadable is of Kind::Unknown and matches no expectation.
 Box ReadBox(HWND window) {
@@ -137,7 +124,7 @@ Box ReadBox(HWND window) {
     } while (GetTickCount() - start < 10000);
     if (GetDlgItem(window, IDYES)) {
         box.kind = Kind::Question;
-    } else if (!HasIcon(c.icon)) {
+    } else if (!IconSettles(c.icon)) {
         box.kind = Kind::Plain;
     } else {
         char colour = '?';
