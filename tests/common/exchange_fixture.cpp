@@ -4,6 +4,7 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "exchange_state.h"
 
 const char* const kFixtureIds[kFixtureDevices] = {
     "11111111-1111-1111-1111-111111111111", "22222222-2222-2222-2222-222222222222",
@@ -76,4 +77,31 @@ void BuildExchangeFixture(const std::string& folder, std::int64_t now) {
     WriteFixtureFile(JoinPath(folder, "Status.txt"), status + cut.substr(0, cut.size() - 3));
     WriteFixtureFile(JoinPath(folder, "Stack.txt"),
                      FixtureRecord(kNamed, "report.dat", kFixtureNamedCrc) + FixtureRecord(kNamed, "taken.dat", 5));
+}
+
+std::vector<std::vector<std::string>> FixtureTable(const std::string& folder, std::int64_t now, RowLanguage language) {
+    bool ru = language == RowLanguage::Russian;
+    FileItem from1C;
+    GetFileItem(JoinPath(JoinPath(folder, "PPC3"), "From1C.zip"), &from1C);
+    const std::string today = FormatLocalTime(now), before = FormatLocalTime(now - 3 * 86400),
+                      made = FormatLocalTime(FileTimeToUnix(from1C.lastWriteTime)), e;
+    const std::string never = ru ? "никогда" : "never", yes = ru ? "да" : "yes",
+                      stray = ru ? "(нет в config.xml)" : "(not in config.xml)";
+    std::vector<std::string> titles =
+        ru ? std::vector<std::string>{"Агент", "Идентификатор КПК", "Папка", "Подключение", "Из 1С, байт",
+                                      "Из 1С, время", "Для 1С", "Для 1С, байт", "Для 1С, CRC", "Именованные",
+                                      "Недокачано, байт", "Недокачано, CRC", "Блокировка 1С"}
+           : std::vector<std::string>{"Agent", "Device ID", "Folder", "Last connection", "From 1C, bytes",
+                                      "From 1C, time", "For 1C", "For 1C, bytes", "For 1C, CRC", "Named uploads",
+                                      "Partial, bytes", "Partial, CRC", "1C lock"};
+    return {
+        titles,
+        {kFixtureAgents[0], kFixtureIds[0], "PPC1", never, e, e, e, e, e, e, e, e, e},
+        {kFixtureAgents[3], kFixtureIds[3], "PPC4", before, e, e, e, e, e, e, "20480", "4000000000", e},
+        {kFixtureAgents[1], kFixtureIds[1], "PPC2", today, e, e, e, e, e, e, e, e, e},
+        {kFixtureAgents[5], kFixtureIds[5], "PPC6", today, e, e, e, e, e, "report.dat (120)", e, e, e},
+        {kFixtureAgents[2], kFixtureIds[2], "PPC3", today, "1000", made, "To1C.zip", "500", "305419896", e, e, e, e},
+        {kFixtureAgents[4], kFixtureIds[4], "PPC5", today, e, e, e, e, e, e, e, e, yes},
+        {stray, e, "OLD7", e, e, e, e, e, e, e, e, e, e},
+    };
 }

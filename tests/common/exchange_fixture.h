@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "device_rows.h"
 
 // config.xml order; agent names are Cyrillic (ANSI).
 enum FixtureDevice {
@@ -32,3 +35,8 @@ void BuildExchangeFixture(const std::string& folder, std::int64_t now);
 bool WriteFixtureFile(const std::string& path, const std::string& bytes);
 // A Status.txt / Stack.txt record with the service's CR LF line end.
 std::string FixtureRecord(int device, const std::string& file, std::uint32_t crc);
+
+// The fixture's device table as velora-devices (English) and the device window (Russian) show
+// it: the column titles, then the rows in the morning order (not connected today first, by
+// agent; the folder of no device last). `now` as given to BuildExchangeFixture.
+std::vector<std::vector<std::string>> FixtureTable(const std::string& folder, std::int64_t now, RowLanguage language);

@@ -33,23 +33,7 @@ protected:
     void SetUp() override {
         now_ = static_cast<std::int64_t>(std::time(nullptr)) - 60;  // apart from the files' own times
         BuildExchangeFixture(exchange_.Path(), now_);
-        FileItem from1C;
-        ASSERT_TRUE(GetFileItem(JoinPath(exchange_.File("PPC3"), "From1C.zip"), &from1C));
-        const std::string today = FormatLocalTime(now_), before = FormatLocalTime(now_ - 3 * 86400),
-                          made = FormatLocalTime(FileTimeToUnix(from1C.lastWriteTime));
-        const std::string e;
-        // The morning order: not connected today, then today's, by agent; the stray folder last.
-        expected_ = {
-            {"Agent", "Device ID", "Folder", "Last connection", "From 1C, bytes", "From 1C, time", "For 1C",
-             "For 1C, bytes", "For 1C, CRC", "Named uploads", "Partial, bytes", "Partial, CRC", "1C lock"},
-            {"Иванов", kFixtureIds[0], "PPC1", "never", e, e, e, e, e, e, e, e, e},
-            {"Кузнецов", kFixtureIds[3], "PPC4", before, e, e, e, e, e, e, "20480", "4000000000", e},
-            {"Петров", kFixtureIds[1], "PPC2", today, e, e, e, e, e, e, e, e, e},
-            {"Попов", kFixtureIds[5], "PPC6", today, e, e, e, e, e, "report.dat (120)", e, e, e},
-            {"Сидоров", kFixtureIds[2], "PPC3", today, "1000", made, "To1C.zip", "500", "305419896", e, e, e, e},
-            {"Смирнов", kFixtureIds[4], "PPC5", today, e, e, e, e, e, e, e, e, "yes"},
-            {"(not in config.xml)", e, "OLD7", e, e, e, e, e, e, e, e, e, e},
-        };
+        expected_ = FixtureTable(exchange_.Path(), now_, RowLanguage::English);
     }
     ToolOutput Run(std::vector<std::string> args) { return RunDevicesTool(args, now_); }
 
