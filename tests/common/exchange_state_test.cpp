@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cctype>
 #include <ctime>
+#include <filesystem>
 #include <chrono>
 #include <thread>
 
@@ -69,6 +70,12 @@ TEST(ExchangeState, FixtureShowsEveryDeviceState) {
     EXPECT_EQ(s.incompleteRecords, 1);
 
     EXPECT_EQ(s.unconfiguredFolders, std::vector<std::string>{kFixtureUnconfigured});
+
+    // A device whose folder is gone (the service would refuse it) says so.
+    ASSERT_TRUE(std::filesystem::remove(Folder(exchange, kNeverConnected)));
+    ExchangeState gone = ReadExchangeState(exchange.Path());
+    EXPECT_FALSE(Of(gone, kNeverConnected).folderExists);
+    EXPECT_EQ(BuildDeviceRows(gone, now, RowLanguage::Russian)[kNeverConnected].cells[kColLastConnection], "нет папки");
 }
 
 TEST(ExchangeState, ConfigMissingOrHalfWritten) {
