@@ -22,7 +22,6 @@ constexpr UINT kStateRead = WM_APP + 1;  // lParam: a new ExchangeState from the
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr int kListId = 100, kStatusId = 101;
 
-
 struct DevicesWindow {
     HWND window = nullptr, list = nullptr, status = nullptr;
     std::wstring folder;
