@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "app.h"
+#include "devices_window.h"
 #include "exchange_folder.h"
 #include "file_actions.h"
 #include "folder_dialog.h"
@@ -56,12 +57,8 @@ void OnInitDialog(HWND window) {
 }
 
 void PopUpFolderMenu(HWND window) {
-    HMENU menu = CreatePopupMenu();
+    HMENU menu = CreateFolderMenu();
     if (!menu) return;
-    AppendMenuW(menu, MF_STRING, IDM_CHOOSE_FOLDER, L"Выбрать папку...");
-    AppendMenuW(menu, MF_STRING, IDM_OPEN_EXPLORER, L"Открыть \"Проводник\"");
-    AppendMenuW(menu, MF_STRING, IDM_VIEW_CONFIG, L"Просмотр файла настроек");
-    AppendMenuW(menu, MF_STRING, IDM_VIEW_LOG, L"Просмотр лога");
     RECT r;
     GetWindowRect(GetDlgItem(window, IDC_FOLDER_MENU), &r);
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, r.left, r.bottom, 0, window, nullptr);
@@ -128,6 +125,7 @@ void OnCommand(HWND window, int id) {
         case IDM_OPEN_EXPLORER: OpenFolderInExplorer(FolderForAction()); break;
         case IDM_VIEW_CONFIG: ViewConfigFile(FolderForAction()); break;
         case IDM_VIEW_LOG: ViewLogFile(FolderForAction()); break;
+        case IDM_DEVICES: ShowDevicesWindow(FolderForAction()); break;
         case IDC_APPLY: ApplyFolder(); break;
         case IDC_START: StartButton(); break;
         case IDC_STOP:
@@ -175,6 +173,17 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 }  // namespace
+
+HMENU CreateFolderMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return nullptr;
+    AppendMenuW(menu, MF_STRING, IDM_CHOOSE_FOLDER, L"Выбрать папку...");
+    AppendMenuW(menu, MF_STRING, IDM_OPEN_EXPLORER, L"Открыть \"Проводник\"");
+    AppendMenuW(menu, MF_STRING, IDM_VIEW_CONFIG, L"Просмотр файла настроек");
+    AppendMenuW(menu, MF_STRING, IDM_VIEW_LOG, L"Просмотр лога");
+    AppendMenuW(menu, MF_STRING, IDM_DEVICES, L"Устройства…");
+    return menu;
+}
 
 HWND CreateMainWindow() {
     return CreateDialogParamW(g_app.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);

@@ -7,3 +7,6 @@
 HWND CreateMainWindow();
 // Lays the window out for the current expanded flag, reloads the folder and the status.
 void LayOutMainWindow();
+// The folder menu of the "..." button: "Выбрать папку...", `Открыть "Проводник"`, "Просмотр
+// файла настроек", "Просмотр лога" and "Устройства…", in this order; the caller destroys it.
+HMENU CreateFolderMenu();

@@ -28,6 +28,7 @@
 #define IDM_OPEN_EXPLORER   1021
 #define IDM_VIEW_CONFIG     1022
 #define IDM_VIEW_LOG        1023
+#define IDM_DEVICES         1024  // the devices window, the menu's last item
 
 // Folder dialog
 #define IDC_SETUP_LABEL     1029

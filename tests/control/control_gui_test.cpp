@@ -3,7 +3,11 @@
 // the registry and the file system is checked. The service it installs is the real one.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include "exchange_fixture.h"
 #include "gui_driver.h"
+#include "list_view.h"
 #include "machine.h"
 #include "reserved_port.h"
 
@@ -545,6 +549,112 @@ TEST_F(ControlPanel, LayoutFolderAndFileActions) {
     // The close message is ignored; the system menu's close ends the program.
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(ctrl.WaitExit(1500), -1);
+    CloseControlPanel(ctrl, main);
+}
+std::wstring Wide(const std::string& ansi) {
+    std::wstring out(ansi.size(), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &out[0], static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+std::vector<std::wstring> Column(const std::vector<std::vector<std::wstring>>& rows, int column) {
+    std::vector<std::wstring> cells;
+    for (const auto& row : rows) cells.push_back(row.at(static_cast<std::size_t>(column)));
+    return cells;
+}
+
+// Reads the list until `done` holds for its rows; fails after timeoutMs.
+template <class Done>
+std::vector<std::vector<std::wstring>> WaitRows(RemoteListView& view, Done done, DWORD timeoutMs, const char* what) {
+    DWORD start = GetTickCount();
+    std::vector<std::vector<std::wstring>> rows = view.Rows();
+    while (!done(rows) && GetTickCount() - start < timeoutMs) {
+        Sleep(200);
+        rows = view.Rows();
+    }
+    EXPECT_TRUE(done(rows)) << what << " within " << timeoutMs << " ms";
+    return rows;
+}
+
+// "Устройства…", the folder menu's last item, on the fixture folder: the columns and rows read
+// back from the list view, the sort by a column title, a new upload picked up by the refresh,
+// the window resized, and a double-click that opens a device's folder.
+TEST_F(ControlPanel, DevicesWindowOfTheFolderMenu) {
+    std::wstring folder = MadeFolder(L"devices");
+    std::int64_t now = static_cast<std::int64_t>(std::time(nullptr)) - 60;
+    BuildExchangeFixture(std::string(folder.begin(), folder.end()), now);
+    CtrlProcess ctrl(folder);
+    DWORD pid = ctrl.Pid();
+    HWND main = InstallWithFolder(ctrl, folder);
+    ASSERT_TRUE(main);
+    WaitStatus(main, kStopped);
+
+    Click(main, kFolderMenu);
+    ChooseMenuItem(pid, 4);
+    HWND devices = WaitTopWindow(L"VeloraDevices", L"Устройства");
+    ASSERT_TRUE(devices);
+    HWND list = FindWindowExW(devices, nullptr, L"SysListView32", nullptr);
+    ASSERT_TRUE(list);
+    RemoteListView view(list);
+    ASSERT_TRUE(view.Ok());
+
+    std::vector<std::vector<std::wstring>> expected;
+    for (const auto& row : FixtureTable(std::string(folder.begin(), folder.end()), now, RowLanguage::Russian)) {
+        expected.emplace_back();
+        for (const std::string& cell : row) expected.back().push_back(Wide(cell));
+    }
+    EXPECT_EQ(view.Columns(), expected[0]);
+    expected.erase(expected.begin());
+    auto rows = WaitRows(view, [&](const auto& r) { return r.size() == expected.size(); }, 15000, "the fixture's rows");
+    EXPECT_EQ(rows, expected);
+
+    // Agent ascending ("(нет в config.xml)" sorts before the letters), then descending.
+    std::vector<std::wstring> agents = {L"(нет в config.xml)", L"Иванов", L"Кузнецов", L"Петров",
+                                        L"Попов", L"Сидоров", L"Смирнов"};
+    view.ClickColumn(0);
+    WaitRows(view, [&](const auto& r) { return Column(r, 0) == agents; }, 5000, "agents ascending");
+    view.ClickColumn(0);
+    std::vector<std::wstring> reversed(agents.rbegin(), agents.rend());
+    WaitRows(view, [&](const auto& r) { return Column(r, 0) == reversed; }, 5000, "agents descending");
+    // Size of the data from 1C, descending: PPC3 first.
+    view.ClickColumn(4);
+    view.ClickColumn(4);
+    WaitRows(view, [&](const auto& r) { return !r.empty() && r[0][2] == L"PPC3"; }, 5000, "data from 1C first");
+
+    // Петров's upload arrives: the next refresh shows it (in the order chosen above).
+    WriteFileBytes(folder + L"\\PPC2\\To1C.zip", std::string(300, 'n'));
+    WriteFileBytes(folder + L"\\Status.txt",
+                   FixtureRecord(kIdleToday, "To1C.zip", 4242) + FixtureRecord(kBothWays, "To1C.zip", kFixtureTo1CCrc));
+    DWORD written = GetTickCount();
+    rows = WaitRows(view, [&](const auto& r) {
+        for (const auto& row : r)
+            if (row[2] == L"PPC2") return row[6] == L"To1C.zip" && row[7] == L"300" && row[8] == L"4242";
+        return false;
+    }, 2 * 5000 + 3000, "the new upload");
+    EXPECT_LT(GetTickCount() - written, 5000u + 3000u) << "a refresh every 5 s";
+    EXPECT_EQ(rows.at(0)[2], L"PPC3");
+
+    // The list follows the window's size.
+    SetWindowPos(devices, nullptr, 0, 0, 1024, 330, SWP_NOZORDER);
+    WaitIdle(devices);
+    RECT client, listRect;
+    GetClientRect(devices, &client);
+    GetWindowRect(list, &listRect);
+    EXPECT_EQ(listRect.right - listRect.left, client.right);
+    EXPECT_GT(listRect.bottom - listRect.top, client.bottom / 2);
+    view.ClickColumn(0);  // back to agents ascending for the picture
+    WaitRows(view, [&](const auto& r) { return Column(r, 0) == agents; }, 5000, "agents ascending");
+    Shot("devices-window.png", devices);
+    view.Scroll(10000);
+    WaitIdle(devices);
+    Shot("devices-window-right.png", devices);
+    view.Scroll(-10000);
+
+    // A double-click opens the device's folder in the file manager.
+    view.DoubleClickRow(6);  // Смирнов, PPC5
+    ExpectWindowWith(L"ExplorerWClass", L"PPC5");
+    EXPECT_TRUE(NoBoxWithin(pid, 500));
     CloseControlPanel(ctrl, main);
 }
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "exchange_folder.h"
 #include "hsl.h"
+#include "main_window.h"
 #include "my_button.h"
 #include "service_control.h"
 #include "status_line.h"
@@ -153,5 +154,21 @@ TEST(Colours, SchemesAndStates) {
     EXPECT_EQ(SchemeColours(0, MyButton::Disabled).text, GetSysColor(COLOR_GRAYTEXT));
     EXPECT_LT(RgbToHsl(SchemeColours(0, MyButton::Pressed).base).l, RgbToHsl(face.base).l);
     EXPECT_EQ(SchemeColours(7, MyButton::Normal).base, face.base);  // unknown schemes fall back
+}
+// The folder menu keeps its four items and their commands; "Устройства…" comes last.
+TEST(FolderMenu, ItemsInOrder) {
+    HMENU menu = CreateFolderMenu();
+    ASSERT_TRUE(menu);
+    struct Item { UINT id; const wchar_t* text; } expected[] = {
+        {1020, L"Выбрать папку..."}, {1021, L"Открыть \"Проводник\""}, {1022, L"Просмотр файла настроек"},
+        {1023, L"Просмотр лога"}, {1024, L"Устройства…"}};
+    ASSERT_EQ(GetMenuItemCount(menu), 5);
+    for (int i = 0; i < 5; ++i) {
+        wchar_t text[64] = L"";
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(Utf8(text), Utf8(expected[i].text)) << i;
+        EXPECT_EQ(GetMenuItemID(menu, i), expected[i].id) << i;
+    }
+    DestroyMenu(menu);
 }
 }  // namespace
