@@ -5,7 +5,7 @@
 ; earlier installation replaces the files in place; a running service is stopped for it,
 ; given the new service program and started again.
 ; Built by CMake: makensis -DVERSION=a.b.c.d -DOUT=<setup exe> and the path of every file it
-; carries: -DCTRL, -DADDIN, -DHANDHELD, -DHOST1C, -DRAPI, -DLOGVIEW, -DGUIDE, -DREFERENCE, -DSERVICE.
+; carries: -DCTRL, -DADDIN, -DHANDHELD, -DHOST1C, -DRAPI, -DLOGVIEW, -DDEVICES, -DGUIDE, -DREFERENCE, -DSERVICE.
 Unicode true
 ManifestDPIAware true
 RequestExecutionLevel admin
@@ -93,6 +93,7 @@ Section "Velora"
   File "${HANDHELD}"
   File "${HOST1C}"
   File "${LOGVIEW}"
+  File "${DEVICES}"
   File "${GUIDE}"
   File "${REFERENCE}"
   SetOutPath "$INSTDIR\rapi"
@@ -169,6 +170,7 @@ Section "Uninstall"
   Delete "$INSTDIR\velora-handheld.exe"
   Delete "$INSTDIR\host1c.exe"
   Delete "$INSTDIR\velora-log.exe"
+  Delete "$INSTDIR\velora-devices.exe"
   Delete "$INSTDIR\guide.html"
   Delete "$INSTDIR\reference.html"
   Delete "$INSTDIR\rapi\rapi.dll"

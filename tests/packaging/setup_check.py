@@ -65,7 +65,7 @@ class Setup(unittest.TestCase):
         rc, out = self.wine([SETUP, '/S'], timeout=300, lang='ru_RU.UTF-8')
         self.assertEqual(0, rc, out)
         installed = {'VeloraAddIn.dll', 'VeloraServerCtrl.exe', 'host1c.exe', 'guide.html', 'reference.html',
-                     'uninstall.exe', 'velora-handheld.exe', 'velora-log.exe', 'rapi'}
+                     'uninstall.exe', 'velora-handheld.exe', 'velora-log.exe', 'velora-devices.exe', 'rapi'}
         self.assertEqual(installed, set(os.listdir(self.folder)))
         self.assertEqual(['rapi.dll'], os.listdir(os.path.join(self.folder, 'rapi')))
         self.assertEqual({'Панель управления Velora.lnk', 'Руководство администратора.lnk', 'Журнал службы Velora.lnk',

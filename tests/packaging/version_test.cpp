@@ -56,6 +56,7 @@ TEST(Versions, EveryBinarySaysItsVersionCompanyAndProduct) {
   } binaries[] = {
       {SERVICE_EXE, L"2.5.2.2520"}, {CTRL_EXE, L"2.5.2.2520"}, {ADDIN_DLL, L"1.62.0.0"},
       {HANDHELD_EXE, L"2.5.2.2520"}, {HOST1C_EXE, L"2.5.2.2520"}, {LOGVIEW_EXE, L"2.5.2.2520"},
+      {DEVICES_EXE, L"2.5.2.2520"},
       {RAPI_DLL, L"2.5.2.2520"},
   };
   for (const auto& b : binaries) {
