@@ -2,6 +2,10 @@
 # Callers set: top (the checkout), dir (the benchmark's work folder).
 log() { echo "bench: $*" >&2; }
 
+# Seconds of the monotonic clock, which durations are measured on: the wall clock of this
+# machine can step while a benchmark runs.
+mono() { /usr/bin/python3 -c 'import time; print("%.3f" % time.monotonic())'; }
+
 # bench_build KIND [cmake args]: an optimised tree (no sanitizers) in $dir/KIND with the service
 # and the handheld simulator.
 bench_build() {
