@@ -72,6 +72,16 @@ bool Handheld::Fail(const std::string& why) {
     return false;
 }
 
+// What a resumption must not send again, and what it will: for the benchmarks' accounting.
+bool Handheld::BrokenOff(std::uint32_t position) {
+    char line[160];
+    std::snprintf(line, sizeof line, "broken off: %lu bytes acknowledged from position %lu, %lu unacknowledged",
+                  static_cast<unsigned long>(acknowledgedBytes), static_cast<unsigned long>(position),
+                  static_cast<unsigned long>(unacknowledgedBytes));
+    Print(line);
+    return false;
+}
+
 void Handheld::Close() {
     if (socket) {
         NetClose(socket);
@@ -105,12 +115,14 @@ bool Handheld::SendAllBytes(const void* data, std::size_t length) {
 bool Handheld::ReadAllBytes(void* data, std::size_t length) {
     // Buffered, so that a status message costs one recv rather than one per byte.
     std::uint8_t* out = static_cast<std::uint8_t*>(data);
+    readDone = 0;
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSec);
     while (length > 0) {
         if (inStart < inEnd) {
             std::size_t n = inEnd - inStart < length ? inEnd - inStart : length;
             std::memcpy(out, inBuffer.data() + inStart, n);
             inStart += n;
+            readDone += n;
             out += n;
             length -= n;
             continue;
@@ -248,6 +260,7 @@ bool Handheld::Download(const std::string& localPath, std::uint32_t blockSize, b
     if (downloadPosition) std::fseek(f, static_cast<long>(downloadPosition), SEEK_SET);
 
     blockNumbers.clear();
+    acknowledgedBytes = unacknowledgedBytes = 0;
     Clock::time_point start = Clock::now();
     bool rejected = false, ok = false;
     std::uint32_t expected = 1;
@@ -265,7 +278,10 @@ bool Handheld::Download(const std::string& localPath, std::uint32_t blockSize, b
             break;
         }
         data.resize(length);
-        if (length && !ReadAllBytes(data.data(), length)) break;
+        if (length && !ReadAllBytes(data.data(), length)) {
+            unacknowledgedBytes = static_cast<std::uint32_t>(readDone);
+            break;
+        }
         bool corrupt = Crc32(data.data(), length) != crc;
         if (!corrupt && !rejected && faults.corruptBlock != 0 &&
             number == static_cast<std::uint32_t>(faults.corruptBlock)) {
@@ -289,6 +305,7 @@ bool Handheld::Download(const std::string& localPath, std::uint32_t blockSize, b
             Fail("cannot write " + localPath);
             break;
         }
+        acknowledgedBytes += length;  // held now, so a resumption starts after it
         ++expected;
         if (!SendStatusMessage(150, "OK")) break;
         if (faults.closeAfterBlocks && static_cast<int>(blockNumbers.size()) >= faults.closeAfterBlocks) {
@@ -301,7 +318,7 @@ bool Handheld::Download(const std::string& localPath, std::uint32_t blockSize, b
     }
     seconds = Since(start);
     if (f) std::fclose(f);
-    if (!ok) return false;
+    if (!ok) return BrokenOff(downloadPosition);
     std::uint32_t got = HandheldFileCrc(localPath);
     char line[160];
     std::snprintf(line, sizeof line, "downloaded %lu bytes from position %lu, crc %lu, %u blocks",
@@ -334,6 +351,7 @@ bool Handheld::Upload(const std::string& localPath, const std::string& name, boo
     }
     std::fseek(f, static_cast<long>(position), SEEK_SET);
     blockNumbers.clear();
+    acknowledgedBytes = unacknowledgedBytes = 0;
     Clock::time_point start = Clock::now();
     std::vector<std::uint8_t> data(blockSize);
     std::vector<std::uint8_t> frame;
@@ -355,6 +373,7 @@ bool Handheld::Upload(const std::string& localPath, const std::string& name, boo
                 frame[kBlockHeaderSize] ^= 0x5A;  // damaged on the way, once
                 corrupted = true;
             }
+            unacknowledgedBytes = length;  // on the way, or partly
             if (!SendAllBytes(frame.data(), frame.size())) break;
             int code = 0;
             std::string text;
@@ -365,6 +384,8 @@ bool Handheld::Upload(const std::string& localPath, const std::string& name, boo
                 break;
             }
             blockNumbers.push_back(thisNumber);
+            acknowledgedBytes += length;
+            unacknowledgedBytes = 0;
             break;
         }
         if (blockNumbers.empty() || blockNumbers.back() != thisNumber) break;
@@ -381,7 +402,7 @@ bool Handheld::Upload(const std::string& localPath, const std::string& name, boo
     }
     seconds = Since(start);
     std::fclose(f);
-    if (!ok) return false;
+    if (!ok) return BrokenOff(position);
     uploadedBytes = size - position;
     char line[160];
     std::snprintf(line, sizeof line, "uploaded %lu bytes from position %lu, crc %lu, %u blocks",

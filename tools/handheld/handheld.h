@@ -61,6 +61,9 @@ public:
     std::uint32_t downloadSize = 0, downloadCrc = 0, downloadPosition = 0;
     std::uint32_t uploadedBytes = 0;  // data bytes of the last upload
     std::vector<std::uint32_t> blockNumbers;  // numbers of the blocks of the last transfer
+    // Of a transfer that broke off: the data bytes acknowledged (download: held in the local
+    // file) from its start position, and those of the unacknowledged block already on the way.
+    std::uint32_t acknowledgedBytes = 0, unacknowledgedBytes = 0;
     int lastCode = 0;
     std::string lastText;
     std::string error;
@@ -71,11 +74,13 @@ private:
     bool ReadAllBytes(void* data, std::size_t length);
     bool SendStatusMessage(int code, const std::string& text);
     bool Fail(const std::string& why);
+    bool BrokenOff(std::uint32_t position);
     void Print(const std::string& line);
 
     NetSocket socket = 0;
     std::vector<std::uint8_t> inBuffer;
     std::size_t inStart = 0, inEnd = 0;
+    std::size_t readDone = 0;  // bytes the last ReadAllBytes got, also when it failed
     Announcement announcement;
     std::function<void(const std::string&)> print;
 };

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     }
     Handheld hh([quiet](const std::string& line) {
         bool result = line.rfind("error:", 0) == 0 || line.rfind("downloaded", 0) == 0 ||
-                      line.rfind("uploaded", 0) == 0;
+                      line.rfind("uploaded", 0) == 0 || line.rfind("broken off:", 0) == 0;
         if (!quiet || result) {
             std::printf("%s\n", line.c_str());
             std::fflush(stdout);
