@@ -3,6 +3,7 @@
 
 #include "map/map_geo.h"
 #include "map/map_state.h"
+#include "map/map_window.h"
 #include "methods.h"
 
 namespace {
@@ -57,7 +58,9 @@ void CallGpsSetMap(CAddIn&, CallParams& params, VARIANT* result) {
   SetResultLong(result, 0);
 }
 
-void CallGpsShowMap(CAddIn&, CallParams&, VARIANT* result) { MethodNotBuilt(result); }
+void CallGpsShowMap(CAddIn&, CallParams& params, VARIANT* result) {
+  SetResultLong(result, ShowMapWindow(Text(params, 0)));
+}
 
 void CallGpsRouteAddPoint(CAddIn&, CallParams& params, VARIANT*) { AddObject(&MapState::points, params, true); }
 void CallGpsRouteClearPoints(CAddIn&, CallParams&, VARIANT*) { ClearList(&MapState::points); }
