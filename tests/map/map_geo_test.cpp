@@ -6,7 +6,9 @@
 #include <cwchar>
 
 #include "map/map_geo.h"
+#include "map/map_hit.h"
 #include "map/map_state.h"
+#include "map/map_view.h"
 
 namespace {
 const double kPi = 3.14159265358979323846;
@@ -123,5 +125,113 @@ TEST(MapState, ResetAndColours) {
   EXPECT_EQ(std::wstring(L"Первая точка привязки."), s.anchors[0].name);
   EXPECT_EQ(std::wstring(L"Вторая точка привязки."), s.anchors[1].name);
   EXPECT_EQ(std::wstring(L"Используется для привязки карты к координатам."), s.anchors[1].description);
+}
+}  // namespace
+
+// The view of a window: fitting, zoom about the middle, scrolling to the edges.
+namespace {
+MapView View(int iw, int ih, int cw, int ch) {
+  MapView v;
+  v.imageWidth = iw;
+  v.imageHeight = ih;
+  v.clientWidth = cw;
+  v.clientHeight = ch;
+  v.Fit();
+  return v;
+}
+
+TEST(MapViewGeometry, FitCentresAndShrinksOnly) {
+  MapView small = View(400, 300, 800, 500);  // fits: scale 1, centred with margins
+  EXPECT_EQ(1.0, small.scale);
+  EXPECT_EQ(200.0, small.MarginX());
+  EXPECT_EQ(100.0, small.MarginY());
+  EXPECT_FALSE(small.Draggable());
+  EXPECT_TRUE(small.InsideImage(200, 100));
+  EXPECT_FALSE(small.InsideImage(199, 100));
+  EXPECT_FALSE(small.InsideImage(600, 100));
+  MapView large = View(1600, 800, 400, 300);  // the width decides
+  EXPECT_DOUBLE_EQ(0.25, large.scale);
+  EXPECT_EQ(0.0, large.originX);
+  EXPECT_DOUBLE_EQ(50.0, large.MarginY());
+  large.FullSize();
+  EXPECT_EQ(1.0, large.scale);
+  EXPECT_DOUBLE_EQ(600.0, large.originX);  // half the excess on each side
+  EXPECT_DOUBLE_EQ(250.0, large.originY);
+  EXPECT_TRUE(large.Draggable());
+}
+
+TEST(MapViewGeometry, ZoomKeepsTheMiddleWithinTheImage) {
+  MapView v = View(1600, 1200, 400, 300);
+  double mx, my;
+  v.ClientToImage(200, 150, mx, my);
+  for (double f : {1.1, 1.1, 3.0, 1 / 1.1, 0.5, 4.0}) {
+    v.Zoom(f);
+    double x, y;
+    v.ClientToImage(200, 150, x, y);
+    EXPECT_NEAR(mx, x, 1e-6);
+    EXPECT_NEAR(my, y, 1e-6);
+  }
+  // Near a corner the origin stops at 0 instead of showing what lies past the image.
+  v.FullSize();
+  v.Scroll(-5000, -5000, [] { return 0.0; });
+  EXPECT_EQ(0.0, v.originX);
+  v.Zoom(0.9);
+  EXPECT_EQ(0.0, v.originX);
+  EXPECT_EQ(0.0, v.originY);
+}
+
+TEST(MapViewGeometry, ScrollStopsAtTheEdgesAndRoundsByChance) {
+  MapView v = View(1000, 1000, 400, 300);
+  v.FullSize();
+  v.originX = 590;
+  v.Scroll(30, 0, [] { return 0.0; });
+  EXPECT_EQ(600.0, v.originX);  // only 10 pixels were left
+  v.Scroll(30, 0, [] { return 0.0; });
+  EXPECT_EQ(600.0, v.originX);
+  v.scale = 3;  // 30 screen pixels are 10 image pixels
+  v.originX = 100;
+  v.Scroll(-30, 0, [] { return 0.9; });
+  EXPECT_EQ(90.0, v.originX);
+  v.scale = 4;  // 7.5 image pixels: 7 or 8 as the chance falls
+  v.originY = 100;
+  v.Scroll(0, 30, [] { return 0.6; });
+  EXPECT_EQ(107.0, v.originY);
+  v.Scroll(0, 30, [] { return 0.4; });
+  EXPECT_EQ(115.0, v.originY);
+}
+
+TEST(MapHitTest, OrderAndBoxes) {
+  MapScreenObjects o;
+  o.anchors = {{100, 100}, {300, 300}};
+  o.points = {{100, 100}, {200, 200}};
+  o.flags = {{400, 400}};
+  o.track = {{200, 200}, {500, 500}};
+  struct Case {
+    bool anchors;
+    int x, y;
+    MapHit::Kind kind;
+    int index;
+  } cases[] = {
+    {true, 105, 95, MapHit::kAnchor, 0},   // anchors first when shown
+    {false, 105, 95, MapHit::kPoint, 0},   // else the route point under them
+    {true, 300, 310, MapHit::kAnchor, 1},
+    {true, 300, 311, MapHit::kNone, -1},
+    {false, 200, 222, MapHit::kPoint, 1},  // the number below the square
+    {false, 200, 223, MapHit::kNone, -1},
+    {false, 200, 194, MapHit::kNone, -1},  // 6 above
+    {false, 200, 200, MapHit::kPoint, 1},  // a point over a track point wins
+    {false, 405, 385, MapHit::kFlag, 0},   // the banner
+    {false, 395, 385, MapHit::kNone, -1},  // left of the staff
+    {false, 400, 400, MapHit::kNone, -1},  // the staff's foot is no banner
+    {false, 503, 497, MapHit::kTrack, 1},
+    {false, 504, 500, MapHit::kNone, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    o.showAnchors = c.anchors;
+    MapHit hit = HitTest(o, c.x, c.y);
+    EXPECT_EQ(c.kind, hit.kind);
+    EXPECT_EQ(c.index, hit.index);
+  }
 }
 }  // namespace
