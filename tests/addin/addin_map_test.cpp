@@ -366,6 +366,19 @@ TEST_F(MapWindow, ZoomAboutTheMiddleAndBack) {
   EXPECT_NEAR(std::min(30 / before.scale, after.originX), after.originX - back.originX, 1.0);
   EXPECT_NEAR(std::min(30 / before.scale, after.originY), after.originY - back.originY, 1.0);
 
+  // Dragging with the left button moves the map with the mouse.
+  MapViewReport held = Report(view);
+  SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 150));
+  SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(170, 130));
+  SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(170, 130));
+  MapViewReport dragged = Report(view);
+  EXPECT_NEAR(std::min(30 / held.scale, held.imageWidth - held.clientWidth / held.scale - held.originX),
+              dragged.originX - held.originX, 1.0);
+  EXPECT_NEAR(std::min(20 / held.scale, held.imageHeight - held.clientHeight / held.scale - held.originY),
+              dragged.originY - held.originY, 1.0);
+  SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(100, 100));  // released: moving no longer drags
+  EXPECT_EQ(dragged.originX, Report(view).originX);
+
   // The menu's "Полный размер" and "По размерам окна".
   OpenMenu menu = RightClick(view, POINT{100, 100});
   ASSERT_NE(nullptr, menu.menu);
