@@ -4,13 +4,13 @@
 #pragma once
 #include <windows.h>
 
+#include "map/map_view.h"
+
 const UINT kMapViewReport = WM_APP + 0x4D;
 
 struct MapViewReport {
-  double scale;
-  double originX, originY;
-  int clientWidth, clientHeight, imageWidth, imageHeight;
-  int points;  // route points held by the window
+  MapView view;  // scale, origin, image and client sizes
+  int points;    // route points held by the window
   wchar_t tipText[600];  // what the tooltip shows now
   BOOL tipShown;
   COLORREF tipBackground;

@@ -153,7 +153,8 @@ long CMapWnd::Open(const wchar_t* title) {
 bool CMapWnd::CreateWindows(const wchar_t* title) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  if (!RegisterClasses(FrameProc, ViewProc)) return false;
+  if (!RegisterClasses(Proc<&CMapWnd::frame, &CMapWnd::OnFrame>, Proc<&CMapWnd::viewWindow, &CMapWnd::OnView>))
+    return false;
   HINSTANCE module = AddInModule();
   frame = CreateWindowExW(0, kFrameClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, nullptr, nullptr, module, this);
@@ -193,26 +194,18 @@ void CMapWnd::Run() {
   }
 }
 
-LRESULT CALLBACK CMapWnd::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The frame's and the view's window procedures: the object comes with WM_NCCREATE and
+// answers while the window is still its own (not after WM_DESTROY).
+template <HWND CMapWnd::*Window, LRESULT (CMapWnd::*Handler)(UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK CMapWnd::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     CMapWnd* self = reinterpret_cast<CMapWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     SetWindowLongPtrW(window, GWLP_USERDATA, LONG_PTR(self));
-    self->frame = window;
+    self->*Window = window;
   }
   CMapWnd* self = reinterpret_cast<CMapWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self || self->frame != window) return DefWindowProcW(window, message, wParam, lParam);
-  return self->OnFrame(message, wParam, lParam);
-}
-
-LRESULT CALLBACK CMapWnd::ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    CMapWnd* self = reinterpret_cast<CMapWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, LONG_PTR(self));
-    self->viewWindow = window;
-  }
-  CMapWnd* self = reinterpret_cast<CMapWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self || self->viewWindow != window) return DefWindowProcW(window, message, wParam, lParam);
-  return self->OnView(message, wParam, lParam);
+  if (!self || self->*Window != window) return DefWindowProcW(window, message, wParam, lParam);
+  return (self->*Handler)(message, wParam, lParam);
 }
 
 LRESULT CMapWnd::OnFrame(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -456,13 +449,7 @@ void CMapWnd::HideTip() {
 void CMapWnd::Report(MapViewReport* report) const {
   if (!report) return;
   *report = MapViewReport();
-  report->scale = view.scale;
-  report->originX = view.originX;
-  report->originY = view.originY;
-  report->clientWidth = view.clientWidth;
-  report->clientHeight = view.clientHeight;
-  report->imageWidth = view.imageWidth;
-  report->imageHeight = view.imageHeight;
+  report->view = view;
   report->points = int(state.points.size());
   CopyField(report->tipText, tipText.empty() ? std::wstring(kNoObjectTip) : tipText);
   report->tipShown = tipShown;

@@ -44,8 +44,8 @@ class CMapWnd {
   void Run();
 
  private:
-  static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <HWND CMapWnd::*Window, LRESULT (CMapWnd::*Handler)(UINT, WPARAM, LPARAM)>
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnFrame(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnView(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -61,27 +61,7 @@ MapViewReport Report(HWND view) {
 
 // The image point in the middle of the view.
 void Middle(const MapViewReport& r, double& x, double& y) {
-  MapView v;
-  v.scale = r.scale;
-  v.originX = r.originX;
-  v.originY = r.originY;
-  v.imageWidth = r.imageWidth;
-  v.imageHeight = r.imageHeight;
-  v.clientWidth = r.clientWidth;
-  v.clientHeight = r.clientHeight;
-  v.ClientToImage(r.clientWidth / 2.0, r.clientHeight / 2.0, x, y);
-}
-
-MapView ViewOf(const MapViewReport& r) {
-  MapView v;
-  v.scale = r.scale;
-  v.originX = r.originX;
-  v.originY = r.originY;
-  v.imageWidth = r.imageWidth;
-  v.imageHeight = r.imageHeight;
-  v.clientWidth = r.clientWidth;
-  v.clientHeight = r.clientHeight;
-  return v;
+  r.view.ClientToImage(r.view.clientWidth / 2.0, r.view.clientHeight / 2.0, x, y);
 }
 
 // The view's pixels as shown.
@@ -185,7 +165,7 @@ class MapWindow : public AddInTest {
     int x = 0, y = 0;
     TestTransform().ToImage(DegMinToRadians(lat), DegMinToRadians(lon), x, y);
     double cx = 0, cy = 0;
-    ViewOf(r).ImageToClient(x, y, cx, cy);
+    r.view.ImageToClient(x, y, cx, cy);
     return POINT{LONG(std::floor(cx + 0.5)), LONG(std::floor(cy + 0.5))};
   }
   std::vector<HWND> opened;
@@ -220,8 +200,8 @@ TEST_F(MapWindow, OutcomesOfOpening) {
     HWND frame = Show(std::wstring(name, name + strlen(name)), &view);
     ASSERT_NE(nullptr, view);
     MapViewReport r = Report(view);
-    EXPECT_EQ(400, r.imageWidth);
-    EXPECT_EQ(300, r.imageHeight);
+    EXPECT_EQ(400, r.view.imageWidth);
+    EXPECT_EQ(300, r.view.imageHeight);
     PostMessageW(frame, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitGone(frame));
   }
@@ -259,9 +239,9 @@ TEST_F(MapWindow, RouteIsDrawnWhereTheTransformationPutsIt) {
   MapViewReport r = Report(view);
   RECT client;
   GetClientRect(frame, &client);
-  EXPECT_EQ(client.right, r.clientWidth);
-  EXPECT_EQ(client.bottom, r.clientHeight);
-  ASSERT_EQ(1.0, r.scale) << "the test map is to fit the default window";
+  EXPECT_EQ(client.right, r.view.clientWidth);
+  EXPECT_EQ(client.bottom, r.view.clientHeight);
+  ASSERT_EQ(1.0, r.view.scale) << "the test map is to fit the default window";
 
   Pixels shot = Capture(view);
   for (auto [lat, lon] : {std::pair<double, double>{5541.0, 3733.0}, {5542.2, 3737.5}}) {
@@ -283,10 +263,10 @@ TEST_F(MapWindow, RouteIsDrawnWhereTheTransformationPutsIt) {
   // Grey around the image; the black block of the image shows what is under it (white).
   EXPECT_EQ(RGB(128, 128, 128), shot.At(2, 2));
   double bx = 0, by = 0;
-  ViewOf(r).ImageToClient(320, 260, bx, by);
+  r.view.ImageToClient(320, 260, bx, by);
   EXPECT_EQ(RGB(255, 255, 255), shot.At(int(bx), int(by)));
   double fx = 0, fy = 0;
-  ViewOf(r).ImageToClient(20, 20, fx, fy);
+  r.view.ImageToClient(20, 20, fx, fy);
   EXPECT_EQ(RGB(0xE4, 0xEE, 0xD8), shot.At(int(fx), int(fy)));
   Screenshot(std::string(VELORA_MAP_SHOTS) + "/map-route-test.png", frame);
 }
@@ -318,7 +298,7 @@ TEST_F(MapWindow, ZoomAboutTheMiddleAndBack) {
   // A window smaller than the map: fitted below scale 1.
   SetWindowPos(frame, nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOMOVE);
   MapViewReport fitted = Report(view);
-  ASSERT_LT(fitted.scale, 1.0);
+  ASSERT_LT(fitted.view.scale, 1.0);
   double mx = 0, my = 0;
   Middle(fitted, mx, my);
 
@@ -336,14 +316,14 @@ TEST_F(MapWindow, ZoomAboutTheMiddleAndBack) {
     {"wheel forward", 0, 0, 120, 1 + 0.0012 * 120},
     {"wheel back", 0, 0, -240, 1 / (1 + 0.0012 * 240)},
   };
-  double scale = fitted.scale;
+  double scale = fitted.view.scale;
   for (const Step& s : steps) {
     SCOPED_TRACE(s.what);
     if (s.wheel) SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, s.wheel), 0);
     else Key(view, s.vk, s.scan);
     MapViewReport r = Report(view);
     scale *= s.factor;
-    EXPECT_NEAR(scale, r.scale, 1e-9);
+    EXPECT_NEAR(scale, r.view.scale, 1e-9);
     double x = 0, y = 0;
     Middle(r, x, y);
     EXPECT_NEAR(mx, x, 1.0);
@@ -356,15 +336,15 @@ TEST_F(MapWindow, ZoomAboutTheMiddleAndBack) {
   Key(view, VK_DOWN, 80);
   MapViewReport after = Report(view);
   // (by less where the image's edge comes first)
-  double roomX = before.imageWidth - before.clientWidth / before.scale - before.originX;
-  double roomY = before.imageHeight - before.clientHeight / before.scale - before.originY;
-  EXPECT_NEAR(std::min(30 / before.scale, roomX), after.originX - before.originX, 1.0);
-  EXPECT_NEAR(std::min(30 / before.scale, roomY), after.originY - before.originY, 1.0);
+  double roomX = before.view.imageWidth - before.view.clientWidth / before.view.scale - before.view.originX;
+  double roomY = before.view.imageHeight - before.view.clientHeight / before.view.scale - before.view.originY;
+  EXPECT_NEAR(std::min(30 / before.view.scale, roomX), after.view.originX - before.view.originX, 1.0);
+  EXPECT_NEAR(std::min(30 / before.view.scale, roomY), after.view.originY - before.view.originY, 1.0);
   Key(view, VK_LEFT, 75);
   Key(view, VK_UP, 72);
   MapViewReport back = Report(view);
-  EXPECT_NEAR(std::min(30 / before.scale, after.originX), after.originX - back.originX, 1.0);
-  EXPECT_NEAR(std::min(30 / before.scale, after.originY), after.originY - back.originY, 1.0);
+  EXPECT_NEAR(std::min(30 / before.view.scale, after.view.originX), after.view.originX - back.view.originX, 1.0);
+  EXPECT_NEAR(std::min(30 / before.view.scale, after.view.originY), after.view.originY - back.view.originY, 1.0);
 
   // Dragging with the left button moves the map with the mouse.
   MapViewReport held = Report(view);
@@ -372,24 +352,24 @@ TEST_F(MapWindow, ZoomAboutTheMiddleAndBack) {
   SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(170, 130));
   SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(170, 130));
   MapViewReport dragged = Report(view);
-  EXPECT_NEAR(std::min(30 / held.scale, held.imageWidth - held.clientWidth / held.scale - held.originX),
-              dragged.originX - held.originX, 1.0);
-  EXPECT_NEAR(std::min(20 / held.scale, held.imageHeight - held.clientHeight / held.scale - held.originY),
-              dragged.originY - held.originY, 1.0);
+  EXPECT_NEAR(std::min(30 / held.view.scale, held.view.imageWidth - held.view.clientWidth / held.view.scale - held.view.originX),
+              dragged.view.originX - held.view.originX, 1.0);
+  EXPECT_NEAR(std::min(20 / held.view.scale, held.view.imageHeight - held.view.clientHeight / held.view.scale - held.view.originY),
+              dragged.view.originY - held.view.originY, 1.0);
   SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(100, 100));  // released: moving no longer drags
-  EXPECT_EQ(dragged.originX, Report(view).originX);
+  EXPECT_EQ(dragged.view.originX, Report(view).view.originX);
 
   // The menu's "Полный размер" and "По размерам окна".
   OpenMenu menu = RightClick(view, POINT{100, 100});
   ASSERT_NE(nullptr, menu.menu);
   EXPECT_EQ(L"Полный размер", ItemText(menu.menu, 3));
   Choose(menu, 3);
-  EXPECT_EQ(1.0, Report(view).scale);
+  EXPECT_EQ(1.0, Report(view).view.scale);
   menu = RightClick(view, POINT{100, 100});
   ASSERT_NE(nullptr, menu.menu);
   EXPECT_EQ(L"По размерам окна", ItemText(menu.menu, 2));
   Choose(menu, 2);
-  EXPECT_NEAR(fitted.scale, Report(view).scale, 1e-9);
+  EXPECT_NEAR(fitted.view.scale, Report(view).view.scale, 1e-9);
 }
 
 class HttpProgram {
@@ -436,7 +416,7 @@ TEST_F(MapWindow, ContextMenuOpensTheClickedPlace) {
   HWND view = nullptr;
   ASSERT_NE(nullptr, Show(L"Веб-карта", &view));
   MapViewReport r = Report(view);
-  ASSERT_EQ(1.0, r.scale);
+  ASSERT_EQ(1.0, r.view.scale);
 
   // Outside the image the last item is greyed.
   OpenMenu menu = RightClick(view, POINT{2, 2});
@@ -450,7 +430,7 @@ TEST_F(MapWindow, ContextMenuOpensTheClickedPlace) {
 
   // Inside it starts the http program with the place's latitude and longitude.
   double cx = 0, cy = 0;
-  ViewOf(r).ImageToClient(250, 120, cx, cy);
+  r.view.ImageToClient(250, 120, cx, cy);
   POINT at = {LONG(cx), LONG(cy)};
   menu = RightClick(view, at);
   ASSERT_NE(nullptr, menu.menu);
@@ -465,7 +445,7 @@ TEST_F(MapWindow, ContextMenuOpensTheClickedPlace) {
   ASSERT_NE(std::wstring::npos, ll);
   ASSERT_EQ(2, swscanf(command.c_str() + ll, L"ll=%lf,%lf", &lat, &lon));
   double ix = 0, iy = 0, phi = 0, lambda = 0;
-  ViewOf(r).ClientToImage(at.x, at.y, ix, iy);
+  r.view.ClientToImage(at.x, at.y, ix, iy);
   TestTransform().FromImage(ix, iy, phi, lambda);
   EXPECT_NEAR(phi * 180 / kPi, lat, 1e-4);
   EXPECT_NEAR(lambda * 180 / kPi, lon, 1e-4);
