@@ -20,6 +20,7 @@ class Map9Link {
 
   // The host's event sink for "Map9" events (not owned; null when none or after Done).
   void SetEventSink(IAsyncEvent* sink);
+  IAsyncEvent* EventSink();
 
   void Enable();
   void Disable();
@@ -34,6 +35,7 @@ class Map9Link {
   // One request; false when the listener is to stop.
   bool RequestStep();
   void CloseRequest();
+  void CloseRequestLocked();  // with `lock` held
   void Raise(const wchar_t* name, const wchar_t* data);
   void PruneListeners();
 

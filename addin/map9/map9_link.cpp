@@ -43,6 +43,11 @@ void Map9Link::SetEventSink(IAsyncEvent* sink) {
   asyncEvent = sink;
 }
 
+IAsyncEvent* Map9Link::EventSink() {
+  std::lock_guard<std::mutex> hold(lock);
+  return asyncEvent;
+}
+
 void Map9Link::Enable() {
   enabled = true;
   if (commandEvent) ResetEvent(commandEvent);
@@ -62,8 +67,8 @@ void Map9Link::EndOperation(long result) {
   {
     std::lock_guard<std::mutex> hold(lock);
     if (view) WriteMap9Result(view, int32_t(result));
+    CloseRequestLocked();
   }
-  CloseRequest();
   if (returnEvent) SetEvent(returnEvent);
 }
 
@@ -85,6 +90,10 @@ void Map9Link::PruneListeners() {
 
 void Map9Link::CloseRequest() {
   std::lock_guard<std::mutex> hold(lock);
+  CloseRequestLocked();
+}
+
+void Map9Link::CloseRequestLocked() {
   if (view) UnmapViewOfFile(view);
   if (mapping) CloseHandle(mapping);
   view = nullptr;
@@ -142,10 +151,10 @@ bool Map9Link::RequestStep() {
     SetEvent(returnEvent);
     return true;
   }
-  // A request that came before the last was answered replaces it.
-  CloseRequest();
   {
+    // A request that came before the last was answered replaces it.
     std::lock_guard<std::mutex> hold(lock);
+    CloseRequestLocked();
     mapping = opened;
     view = base;
   }
