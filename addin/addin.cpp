@@ -111,7 +111,7 @@ void CAddIn::DestroyCompanions() {
 
 void CAddIn::HandEventSinkToCompanions() {
   if (serverLink) serverLink->asyncEvent = asyncEvent;
-  if (map9Link) map9Link->asyncEvent = asyncEvent;
+  if (map9Link) map9Link->SetEventSink(asyncEvent);
   if (schedules) schedules->asyncEvent = asyncEvent;
 }
 

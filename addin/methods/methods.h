@@ -12,10 +12,6 @@ class CAddIn;
 
 typedef void (*MethodFn)(CAddIn& addIn, CallParams& params, VARIANT* result);
 
-// What a method whose group is not built yet answers: the general error, for a method with
-// a result; nothing for a procedure.
-inline void MethodNotBuilt(VARIANT* result) { SetResultLong(result, kResultGeneralError); }
-
 // Enabling, the status line and the timer (methods/core.cpp)
 void CallEnable(CAddIn& addIn, CallParams& params, VARIANT* result);  // 0
 void CallDisable(CAddIn& addIn, CallParams& params, VARIANT* result);  // 1

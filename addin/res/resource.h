@@ -6,6 +6,10 @@
 #define IDD_PROPPAGE 203       // the property page dialog
 #define IDD_FTP_PROGRESS 204   // the FTP progress window
 #define IDD_COPY_PROGRESS 205  // the progress window of copies to and from the handheld
+#define IDI_MAP 210            // the map window's icon (large and small)
+#define IDC_HAND_POINT 211     // map window cursors: over an object,
+#define IDC_HAND_OPEN 212      // over an image that can be dragged,
+#define IDC_HAND_CLOSED 213    // while dragging
 #define IDC_PAGE_ABOUT 1001    // property page: name, version and contacts
 #define IDC_PAGE_ZIP 1002      // property page: origin of the zip algorithms
 #define IDC_FTP_STATUS 1003    // FTP progress window: status line

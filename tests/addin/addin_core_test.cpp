@@ -228,7 +228,7 @@ TEST_F(CoreAddIn, InitSetsTheFieldsAndCurrentAddIn) {
   // Done hands no released sink on to the companions.
   addIn->Done();
   EXPECT_EQ(nullptr, addIn->serverLink->asyncEvent);
-  EXPECT_EQ(nullptr, addIn->map9Link->asyncEvent);
+  EXPECT_EQ(nullptr, addIn->map9Link->EventSink());
 }
 
 TEST_F(CoreAddIn, TimerServesPollingAndSchedules) {

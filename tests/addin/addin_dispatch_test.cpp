@@ -138,7 +138,10 @@ TEST_F(Dispatch, MalformedParametersNeverCrash) {
         VARIANT result;
         VariantInit(&result);
         EXPECT_EQ(S_OK, Ext()->CallAsFunc(n, &result, &array));
-        EXPECT_TRUE(V_VT(&result) == VT_I4 || V_VT(&result) == VT_BSTR || (n == 81 && V_VT(&result) == VT_R8))
+        // a number, a text, a double from Sqrt and GpsDistance, nothing from the Map9 methods
+        EXPECT_TRUE(V_VT(&result) == VT_I4 || V_VT(&result) == VT_BSTR ||
+                    ((n == 81 || n == 64) && V_VT(&result) == VT_R8) ||
+                    (n >= 67 && n <= 69 && V_VT(&result) == VT_EMPTY))
             << V_VT(&result);
         VariantClear(&result);
       } else {
