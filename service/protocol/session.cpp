@@ -34,6 +34,8 @@ bool SameCode(const std::string& configured, const char* code) {
 }
 }  // namespace
 
+std::atomic<int> CProtocol::handOffWaitMs{10000};
+
 CProtocol::CProtocol(CRdWr* r, const char* label) : rdwr(r), peerLabel(label ? label : "") {}
 
 CProtocol::~CProtocol() {}
