@@ -1,6 +1,7 @@
 #include "exchange/file_ops.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -55,10 +56,10 @@ bool CloseFile(FileHandle& f) {
 
 namespace {
 bool CopyStream(std::FILE* in, std::FILE* out) {
-    char buffer[64 * 1024];
+    std::vector<char> buffer(64 * 1024);  // not on the session thread's small stack
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        if (std::fwrite(buffer, 1, n, out) != n) return false;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
+        if (std::fwrite(buffer.data(), 1, n, out) != n) return false;
     return !std::ferror(in);
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "exchange/records.h"
+#include "host/admission.h"
 #include "host/listen_server.h"
 #include "host/log.h"
 #include "host/runtime.h"
@@ -154,6 +155,7 @@ bool LoadConfiguration() {
     SetAutodetect();
     LogMessage(AutodetectActive() ? "Autodetect config is ON" : "Autodetect config is OFF");
     SetUserCount(static_cast<std::uint32_t>(userCount));
+    Admission::Service().SetLimits(GetConnectionLimits());  // changed values apply at a reload
     CleanStack(folderText);
     return true;
 }
@@ -173,6 +175,7 @@ void CreateServer() {
     server.reset(new CListenServer);
     server->SetSessionFunction(SessionThread);
     server->SetSessionCounter(&activeSessions);
+    server->SetAdmission(&Admission::Service());
 }
 
 bool StartServer(std::uint16_t port) {

@@ -3,7 +3,10 @@
 #include <chrono>
 #include <cstdio>
 
+#include "host/admission.h"
 #include "host/connection.h"
+#include "host/log.h"
+#include "platform/thread.h"
 #include "platform/codepage.h"
 #include "registry.h"
 
@@ -17,6 +20,16 @@ void CloseListening(ListenerEntry* entry) {
     NetShutdown(entry->socket);
     NetClose(entry->socket);
     entry->socket = 0;
+}
+
+struct SessionStart {
+    SessionFunction fn;
+    CConnection* connection;
+};
+void RunSession(void* p) {
+    SessionStart s = *static_cast<SessionStart*>(p);
+    delete static_cast<SessionStart*>(p);
+    s.fn(s.connection);
 }
 
 void StoreAndPrint(const char* text) {
@@ -158,14 +171,26 @@ void CListenServer::AcceptLoop(ListenerEntry* entry) {
         }
         connection->SetSocket(s);
         connection->SetTimeout(entry->timeoutMs.load());
+        if (Admission* admission = admission_.load()) {
+            if (!admission->Admit(connection->peer.ip)) {
+                // Closed at once: a flood from one address holds neither a thread nor a slot.
+                std::string address = connection->PeerAddressText();
+                if (LogRefusalNow(address)) {
+                    std::string text = "Connection from " + address + " refused: too many connections";
+                    LogMessage(text.c_str());
+                }
+                delete connection;
+                continue;
+            }
+            connection->admitted = admission;
+        }
         SessionFunction fn = session_.load();
         std::atomic<int>* counter = counter_.load();
         if (counter) ++*counter;
-        try {
-            if (!fn) throw 0;
-            std::thread(fn, connection).detach();
-        } catch (...) {
+        SessionStart* start = fn ? new SessionStart{fn, connection} : nullptr;
+        if (!start || !StartDetachedThread(RunSession, start, kSessionStackBytes)) {
             // No thread for this one: drop the connection but keep accepting the next.
+            delete start;
             if (counter) --*counter;
             delete connection;
             Sleep(200);

@@ -96,6 +96,8 @@ public:
     int LastClientCode() const { return lastClientCode; }
     const char* LastClientComment() const { return lastClientComment; }
     bool stopFlag = false;
+    // Seconds from the connection to its device code (0: the connection's time-out).
+    int authTimeoutSec = 0;
 
     // Whether the events print their console lines (on by default; tests and benchmarks may
     // turn them off for the whole process).
