@@ -75,16 +75,8 @@ TEST_F(SessionTest, UploadThatCannotBeHandedOnIsNotAcknowledgedAndResumes) {
 
     RemoveFile(JoinPath(In1("To1C.zip"), "inside"));
     std::filesystem::remove(In1("To1C.zip"));
-    auto h = Connected();
-    EXPECT_EQ(h->Announced().partialSize, 7000u);
-    EXPECT_EQ(h->Announced().partialCrc, crc);
-    ASSERT_TRUE(h->Upload(ex / "up.bin", "", false, 2048, true)) << h->error;
-    EXPECT_EQ(h->blockNumbers, (std::vector<std::uint32_t>{0}));  // nothing left to send
-    EXPECT_TRUE(h->End());
-    server->WaitIdle();
-    EXPECT_TRUE(SameBytes(ReadFile(In1("To1C.zip")), data));
-    EXPECT_FALSE(Exists(In1("download.tmp")));
-    EXPECT_EQ(TextTable::GetField(Lines(ReadFile(ex / "Status.txt"))[0], 4), std::to_string(crc));
+    // Nothing is left to send but the final block.
+    EXPECT_EQ(ResumeAndExpectDelivered(ex / "up.bin", data, 7000), (std::vector<std::uint32_t>{0}));
 }
 
 // A 212 whose position lies beyond its declared size or beyond what is held for a resume is
