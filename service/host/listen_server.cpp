@@ -158,17 +158,14 @@ void CListenServer::AcceptLoop(ListenerEntry* entry) {
         // A pause that came during the wait holds: the client stays in the backlog.
         if (ready <= 0 || entry->paused.load()) continue;
 
-        CConnection* connection = new CConnection;
+        std::unique_ptr<CConnection> connection(new CConnection);
         connection->listener = entry->address;
         NetSocket s = NetAccept(entry->socket, &connection->peer);
         if (!s && NetLastError() == NET_EWOULDBLOCK) {
             Sleep(200);
             s = NetAccept(entry->socket, &connection->peer);
         }
-        if (!s) {
-            delete connection;
-            continue;
-        }
+        if (!s) continue;
         connection->SetSocket(s);
         connection->SetTimeout(entry->timeoutMs.load());
         if (Admission* admission = admission_.load()) {
@@ -179,7 +176,6 @@ void CListenServer::AcceptLoop(ListenerEntry* entry) {
                     std::string text = "Connection from " + address + " refused: too many connections";
                     LogMessage(text.c_str());
                 }
-                delete connection;
                 continue;
             }
             connection->admitted = admission;
@@ -187,12 +183,13 @@ void CListenServer::AcceptLoop(ListenerEntry* entry) {
         SessionFunction fn = session_.load();
         std::atomic<int>* counter = counter_.load();
         if (counter) ++*counter;
-        SessionStart* start = fn ? new SessionStart{fn, connection} : nullptr;
-        if (!start || !StartDetachedThread(RunSession, start, kSessionStackBytes)) {
+        std::unique_ptr<SessionStart> start(fn ? new SessionStart{fn, connection.get()} : nullptr);
+        if (start && StartDetachedThread(RunSession, start.get(), kSessionStackBytes)) {
+            start.release();       // the session thread owns both from now on
+            connection.release();
+        } else {
             // No thread for this one: drop the connection but keep accepting the next.
-            delete start;
             if (counter) --*counter;
-            delete connection;
             Sleep(200);
         }
     }
