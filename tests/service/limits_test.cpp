@@ -196,31 +196,39 @@ TEST_F(ServiceUnderAttack, DeviceCodeMustComeWithinTheAuthTimeout) {
     ::close(s);
 }
 
-// A stop does not wait for ever on sessions that hang on: after the drain time they are
-// cancelled and the service stops.
-TEST_F(ServiceUnderAttack, StopCancelsSessionsAfterTheDrainTime) {
+// Pause and stop do not wait for ever on sessions that hang on: after the drain time they are
+// cancelled and the service is paused or stopped.
+TEST_F(ServiceUnderAttack, PauseAndStopCancelSessionsAfterTheDrainTime) {
     SetParameter("DrainTimeout", 2);
     ASSERT_TRUE(StartRunning());
-    Handheld h;
-    h.timeoutSec = 30;
-    ASSERT_TRUE(h.Connect("127.0.0.1", port));
-    ASSERT_TRUE(h.Authorize(device.id, false, 22)) << h.error;
-    // Trickles a command, one byte a second: each byte would renew a per-read deadline.
-    std::atomic<bool> trickling{true};
-    std::thread trickle([&] {
-        for (char c : std::string("+211 0,0,0,2048")) {
-            if (!trickling || !h.SendRaw(std::string(1, c))) break;
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-        }
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Clock::time_point start = Clock::now();
-    ServiceStop();
-    double took = Since(start);
-    trickling = false;
-    trickle.join();
+    struct Case {
+        void (*sequence)();
+        ServiceState reached;
+    } cases[] = {{ServicePause, kPaused}, {ServiceStop, kStopped}};
+    int n = 0;
+    for (const Case& c : cases) {
+        if (c.reached == kStopped) ServiceContinue();
+        Handheld h;
+        h.timeoutSec = 30;
+        ASSERT_TRUE(h.Connect("127.0.0.1", port));
+        ASSERT_TRUE(h.Authorize(device.id, false, 22)) << h.error;
+        // Trickles a command, one byte a second: each byte would renew a per-read deadline.
+        std::atomic<bool> trickling{true};
+        std::thread trickle([&] {
+            for (char ch : std::string("+211 0,0,0,2048")) {
+                if (!trickling || !h.SendRaw(std::string(1, ch))) break;
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Clock::time_point start = Clock::now();
+        c.sequence();
+        double took = Since(start);
+        trickling = false;
+        trickle.join();
+        EXPECT_EQ(CurrentState(), c.reached);
+        EXPECT_LT(took, 6.0);
+        EXPECT_EQ(CountMessage(exchange.File("log.txt"), "Cancelled 1 sessions still running"), ++n);
+    }
     service.join();
-    EXPECT_EQ(CurrentState(), kStopped);
-    EXPECT_LT(took, 6.0);
-    EXPECT_EQ(CountMessage(exchange.File("log.txt"), "Cancelled 1 sessions still running"), 1);
 }
