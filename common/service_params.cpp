@@ -77,3 +77,20 @@ std::uint32_t GetVersion() {
     std::uint32_t n = 0;
     return ParamsReadDword(FormatParametersKey(nullptr).c_str(), "Version", &n) ? n : 0xFFFFFFFFu;
 }
+
+ConnectionLimits GetConnectionLimits() {
+    ConnectionLimits limits;
+    std::string key = FormatParametersKey(nullptr);
+    struct {
+        const char* name;
+        std::uint32_t* field;
+    } values[] = {{"MaxConnections", &limits.maxConnections},
+                  {"MaxConnectionsPerAddress", &limits.maxPerAddress},
+                  {"AuthTimeout", &limits.authTimeoutSec},
+                  {"DrainTimeout", &limits.drainTimeoutSec}};
+    for (auto& v : values) {
+        std::uint32_t n = 0;
+        if (ParamsReadDword(key.c_str(), v.name, &n) && n != 0) *v.field = n;
+    }
+    return limits;
+}

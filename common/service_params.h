@@ -31,3 +31,17 @@ bool SetUserCount(std::uint32_t count);
 std::uint32_t GetUserCount();  // 0 on failure
 bool SetVersion(std::uint32_t version);
 std::uint32_t GetVersion();  // 0xFFFFFFFF on failure
+
+// Bounds on connections, DWORD values of the parameters key (a missing or zero value gives
+// the default):
+//   MaxConnections            connections held at once in all (256)
+//   MaxConnectionsPerAddress  connections held at once from one peer address (32)
+//   AuthTimeout               seconds a connection has to present its device code (30)
+//   DrainTimeout              seconds stop and pause wait for sessions before cancelling them (30)
+struct ConnectionLimits {
+    std::uint32_t maxConnections = 256;
+    std::uint32_t maxPerAddress = 32;
+    std::uint32_t authTimeoutSec = 30;
+    std::uint32_t drainTimeoutSec = 30;
+};
+ConnectionLimits GetConnectionLimits();

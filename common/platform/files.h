@@ -44,4 +44,6 @@ bool RemoveFile(const std::string& path);
 bool RenameReplace(const std::string& from, const std::string& to);  // replaces `to`
 // fopen with an ANSI path; null on failure. Use "rb"/"wb": line ends are written explicitly.
 std::FILE* FileOpen(const std::string& path, const char* mode);
+// Bytes the caller may still write on the disk that holds `folder`; false when unknown.
+bool FreeDiskSpace(const std::string& folder, std::uint64_t* bytes);
 std::uint32_t LastSystemError();  // GetLastError / errno

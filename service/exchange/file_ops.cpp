@@ -1,6 +1,7 @@
 #include "exchange/file_ops.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -22,16 +23,11 @@ FILE* OpenFile(const std::string& path, const char* mode) {
 
 bool TryOpenExclusive(const std::string& path) {
 #ifdef _WIN32
-    FILE* f = ::_fsopen(path.c_str(), "rb", _SH_DENYRW);
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    FileHandle f(::_fsopen(path.c_str(), "rb", _SH_DENYRW));
+    return f != nullptr;
 #else
-    FILE* f = FileOpen(path, "rb");
-    if (!f) return false;
-    bool ok = ::flock(::fileno(f), LOCK_EX | LOCK_NB) == 0;
-    std::fclose(f);
-    return ok;
+    FileHandle f(FileOpen(path, "rb"));
+    return f && ::flock(::fileno(f.get()), LOCK_EX | LOCK_NB) == 0;
 #endif
 }
 
@@ -44,67 +40,99 @@ bool SeekFile(FILE* f, std::uint64_t position) {
 }
 
 bool FileOpens(const std::string& path, std::uint64_t* size) {
-    FILE* f = FileOpen(path.c_str(), "rb");
+    FileHandle f(FileOpen(path.c_str(), "rb"));
     if (!f) return false;
     if (size) {
         FileItem item;
         *size = GetFileItem(path, &item) ? item.size : 0;
     }
-    std::fclose(f);
     return true;
 }
 
+bool CloseFile(FileHandle& f) {
+    if (!f) return true;
+    return std::fclose(f.release()) == 0;
+}
+
 namespace {
-bool CopyStream(FILE* in, FILE* out) {
-    char buffer[64 * 1024];
+bool CopyStream(std::FILE* in, std::FILE* out) {
+    std::vector<char> buffer(64 * 1024);  // not on the session thread's small stack
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        if (std::fwrite(buffer, 1, n, out) != n) return false;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
+        if (std::fwrite(buffer.data(), 1, n, out) != n) return false;
     return !std::ferror(in);
+}
+
+// The side file that a replacement of `target` is built in.
+std::string SidePath(const std::string& target) { return target + ".new"; }
+
+// Moves a completed side file over target; on failure the side file is removed.
+bool Commit(const std::string& side, const std::string& target) {
+    if (RenameReplace(side, target)) return true;
+    RemoveFile(side);
+    return false;
+}
+
+// Writes `first` (when given and present) and then `second` into the side file of target and
+// moves it over target.
+bool Concatenate(const std::string* first, const std::string& second, const std::string& target) {
+    std::string side = SidePath(target);
+    FileHandle out(FileOpen(side.c_str(), "wb"));
+    if (!out) return false;
+    bool ok = true;
+    if (first) {
+        FileHandle old(FileOpen(first->c_str(), "rb"));
+        if (old) ok = CopyStream(old.get(), out.get());
+        else ok = !FileExists(*first);  // no previous file: nothing to keep
+    }
+    if (ok) {
+        FileHandle in(FileOpen(second.c_str(), "rb"));
+        ok = in && CopyStream(in.get(), out.get());
+    }
+    if (!CloseFile(out)) ok = false;
+    if (!ok) {
+        RemoveFile(side);
+        return false;
+    }
+    return Commit(side, target);
 }
 }  // namespace
 
 bool AppendFile(const std::string& source, const std::string& target) {
-    FILE* out = FileOpen(target.c_str(), "a+b");
-    if (!out) return false;
-    bool ok = false;
-    if (FILE* in = FileOpen(source.c_str(), "rb")) {
-        ok = CopyStream(in, out);
-        std::fclose(in);
-    }
-    if (std::fclose(out) != 0) ok = false;
-    return ok;
+    return Concatenate(&target, source, target);
 }
 
 bool CopyFileOver(const std::string& source, const std::string& target) {
-    FILE* in = FileOpen(source.c_str(), "rb");
-    if (!in) return false;
-    FILE* out = FileOpen(target.c_str(), "wb");
-    if (!out) {
-        std::fclose(in);
+    return Concatenate(nullptr, source, target);
+}
+
+bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
+    std::string side = SidePath(path);
+    FileHandle out(FileOpen(side.c_str(), "wb"));
+    if (!out) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+    if (!CloseFile(out)) ok = false;
+    if (!ok) {
+        RemoveFile(side);
         return false;
     }
-    bool ok = CopyStream(in, out);
-    std::fclose(in);
-    if (std::fclose(out) != 0) ok = false;
-    if (!ok) RemoveFile(target);
-    return ok;
+    return Commit(side, path);
 }
 
 std::uint32_t ReadCrcFile(const std::string& folder) {
-    FILE* f = FileOpen(JoinPath(folder, "CRC").c_str(), "rb");
+    FileHandle f(FileOpen(JoinPath(folder, "CRC").c_str(), "rb"));
     if (!f) return 0;
     char text[32] = {};
-    std::size_t n = std::fread(text, 1, 31, f);
-    std::fclose(f);
+    std::size_t n = std::fread(text, 1, 31, f.get());
+    f.reset();
     text[n] = '\0';
     return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
 }
 
 bool WriteCrcFile(const std::string& folder, std::uint32_t crc) {
-    FILE* f = FileOpen(JoinPath(folder, "CRC").c_str(), "wb");
+    FileHandle f(FileOpen(JoinPath(folder, "CRC").c_str(), "wb"));
     if (!f) return false;
-    bool ok = std::fprintf(f, "%lu", static_cast<unsigned long>(crc)) > 0;
-    if (std::fclose(f) != 0) ok = false;
+    bool ok = std::fprintf(f.get(), "%lu", static_cast<unsigned long>(crc)) > 0;
+    if (!CloseFile(f)) ok = false;
     return ok;
 }

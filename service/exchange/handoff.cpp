@@ -42,11 +42,10 @@ bool CProtocol::IsLockedBy1C(const std::string& folder) {
 }
 
 void CProtocol::WriteLastConnectionTime(const std::string& folder, const char* id, const char* agent) {
-    FILE* f = FileOpen((folder + "LastConnectionTime").c_str(), "wb");
+    FileHandle f(FileOpen((folder + "LastConnectionTime").c_str(), "wb"));
     if (!f) return;
-    std::fprintf(f, "%s|%s|%lu", id, agent,
+    std::fprintf(f.get(), "%s|%s|%lu", id, agent,
                  static_cast<unsigned long>(static_cast<std::uint32_t>(std::time(nullptr))));
-    std::fclose(f);
 }
 
 ResultCode CProtocol::AnnounceData(const DirEntry& entry, bool& hasData, bool syncTime) {
@@ -110,7 +109,9 @@ ResultCode CProtocol::HandleDownload(const char* text, int& direction) {
     if (!haveCopy) RemoveFile(trans);
 
     std::uint32_t fileCrc = FileCrc32(trans);
-    if (position != 0 && fileCrc != crc) position = 0;  // the handheld's part is of another file
+    // The handheld's part is of another file, or longer than this one: start over. (A position
+    // beyond the end would send only the final block and count as a delivery.)
+    if (position != 0 && (fileCrc != crc || position > size)) position = 0;
     ResultCode result = SendNumbers(214, position, size, fileCrc, 0);
     if (result != Ok) {
         RemoveFile(trans);
@@ -137,6 +138,36 @@ ResultCode CProtocol::HandleDownload(const char* text, int& direction) {
     return result;
 }
 
+bool CProtocol::WaitForHandOff() {
+    // 1C holds the folder while it works on the files there: the finished upload must not
+    // replace the file it is processing. A target held open (1C reading it) refuses the
+    // rename for a while too. Both waits share one bound, like the lock wait at authorization.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(handOffWaitMs.load());
+    std::string lock = deviceFolder + "lock";
+    while (FileOpens(lock, nullptr)) {
+        if (Cancelled() || std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+bool CProtocol::ReplaceWithRetry(const std::string& from, const std::string& to) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(handOffWaitMs.load());
+    while (!RenameReplace(from, to)) {
+        if (Cancelled() || std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(200);
+    }
+    return true;
+}
+
+ResultCode CProtocol::RefuseUpload(const char* format, unsigned long a, unsigned long b) {
+    char why[160];
+    std::snprintf(why, sizeof why, format, a, b);
+    LogTraffic(peerLabel.c_str(), 1, deviceId.c_str(), "Upload refused: %s", why);
+    SendStatus(-140, "Command received with error(s)");
+    return Aborted;
+}
+
 ResultCode CProtocol::HandleUpload(const char* text, int& direction, bool& uploadSeen) {
     std::vector<std::string> fields = SplitCommandFields(text);
     std::uint32_t position = CommandNumber(fields, 0);
@@ -159,48 +190,83 @@ ResultCode CProtocol::HandleUpload(const char* text, int& direction, bool& uploa
         return BadFileName;
     }
 
+    // Nothing is written before these checks: one small command must not make the service
+    // create a file of zeros up to the position, nor start a file the disk cannot hold.
+    std::string partial = deviceFolder + kPartialName;
+    std::uint64_t stored = 0;
+    if (!named) FileOpens(partial, &stored);
+    if (!named && size != 0 && position > size)
+        return RefuseUpload("position %lu beyond the declared size %lu", position, size);
+    if (!named && position > stored)
+        return RefuseUpload("position %lu beyond the %lu bytes held", position, static_cast<unsigned long>(stored));
+    std::uint64_t free = 0;
+    std::uint32_t needed = named ? size : size - (position < size ? position : size);
+    if (FreeDiskSpace(deviceFolder, &free) && needed > free)
+        return RefuseUpload("%lu bytes declared, %lu free on the disk", needed,
+                            static_cast<unsigned long>(free > 0xFFFFFFFFu ? 0xFFFFFFFFu : free));
+
     if (named) {
         OnReceiveStarted(size, 0);
-        ResultCode result = ReceiveFile(deviceFolder, kNamedPartialName, "wb", 0, nullptr);
+        ResultCode result = ReceiveFile(deviceFolder, kNamedPartialName, "wb", 0, nullptr, false);
         if (result != Ok) return result;
-        std::string partial = deviceFolder + kNamedPartialName;
-        if (crc != 0 && crc != FileCrc32(partial)) return CRCError;
+        std::string namedPartial = deviceFolder + kNamedPartialName;
+        if (crc != 0 && crc != FileCrc32(namedPartial)) return CRCError;  // unacknowledged
         std::string collected = deviceFolder + name + ".clt";
-        if (!AppendFile(partial, collected) || !CopyFileOver(collected, deviceFolder + name))
-            return FileIOError;
-        RemoveFile(partial);
-        RecordTransfer(deviceId.c_str(), agentName.c_str(), exchangeFolder, directoryName.c_str(),
-                       name.c_str(), 1, peerLabel.c_str());
-        return Ok;
+        // Both steps leave their target as it was when they fail, so a retry of the same
+        // upload neither appends twice nor finds the previous file gone.
+        if (!WaitForHandOff() || !AppendFile(namedPartial, collected))
+            return HandOffFailed(name.c_str());
+        if (!CopyFileOver(collected, deviceFolder + name)) return HandOffFailed(name.c_str());
+        RemoveFile(namedPartial);
+        return FinishUpload(name);
     }
 
-    std::string partial = deviceFolder + kPartialName;
     bool resumable = FileExists(partial) && FileExists(deviceFolder + "CRC");
     std::uint32_t storedCrc = 0;
     if (resumable) {
-        bool free = false;
+        bool available = false;
         for (int tries = 0; tries < 30; ++tries) {
             if (TryOpenExclusive(partial)) {
-                free = true;
+                available = true;
                 break;
             }
             if (Cancelled()) return SocketError;
             if (tries + 1 < 30) Sleep(1000);
         }
-        if (!free) return DownloadTmpDeny;
+        if (!available) return DownloadTmpDeny;
         storedCrc = ReadCrcFile(deviceFolder);
     }
     WriteCrcFile(deviceFolder, crc);
     const char* mode = storedCrc == crc && position != 0 && crc != 0 ? "a+b" : "wb";
     OnReceiveStarted(size, position);
-    ResultCode result = ReceiveFile(deviceFolder, kPartialName, mode, position, nullptr);
+    ResultCode result = ReceiveFile(deviceFolder, kPartialName, mode, position, nullptr, false);
     if (result != Ok) return result;
-    if (crc != 0 && crc != FileCrc32(partial)) return CRCError;
-    // The complete file replaces the previous one in one step; until that has worked the
-    // partial file and its CRC stay, so nothing is reported as delivered that is not there.
-    if (!RenameReplace(partial, deviceFolder + name)) return FileIOError;
+    if (crc != 0 && crc != FileCrc32(partial)) {
+        // Not acknowledged: the handheld must not take it as delivered. Without its CRC the
+        // partial file is offered for no resume, so the next upload starts over instead of
+        // meeting the same mismatch again.
+        RemoveFile(deviceFolder + "CRC");
+        return CRCError;
+    }
+    // The complete file replaces the previous one in one step before the handheld hears of
+    // it; until then the partial file and its CRC stay for a resume at the next session.
+    if (!WaitForHandOff() || !ReplaceWithRetry(partial, deviceFolder + name))
+        return HandOffFailed(name.c_str());
     RemoveFile(deviceFolder + "CRC");
-    RecordTransfer(deviceId.c_str(), agentName.c_str(), exchangeFolder, directoryName.c_str(),
-                   name.c_str(), 1, peerLabel.c_str());
+    return FinishUpload(name);
+}
+
+ResultCode CProtocol::HandOffFailed(const char* name) {
+    LogTraffic(peerLabel.c_str(), 1, deviceId.c_str(),
+               "%s could not be handed to 1C; the upload is kept for the next session", name);
+    return FileIOError;
+}
+
+ResultCode CProtocol::FinishUpload(const std::string& name) {
+    if (!RecordTransfer(deviceId.c_str(), agentName.c_str(), exchangeFolder, directoryName.c_str(),
+                        name.c_str(), 1, peerLabel.c_str()))
+        return FileIOError;  // logged; unacknowledged, so the handheld sends the file again
+    // Only now is the final block acknowledged: the file is where 1C takes it.
+    AcknowledgeFinalBlock();
     return Ok;
 }

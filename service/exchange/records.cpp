@@ -71,12 +71,12 @@ void CleanStack(const std::string& exchangeFolder) {
     if (table.Count() == 0) {
         table.Clear();
         RemoveFile(stackPath);
-    } else {
-        table.Save();
+    } else if (!table.Save()) {
+        LogMessage("Could not write Stack.txt");
     }
 }
 
-void RecordTransfer(const char* deviceId, const char* agentName, const std::string& exchangeFolder,
+bool RecordTransfer(const char* deviceId, const char* agentName, const std::string& exchangeFolder,
                     const char* directoryName, const char* fileName, int direction,
                     const char* peerLabel) {
     std::string relative = std::string(directoryName) + "\\" + fileName;
@@ -88,6 +88,7 @@ void RecordTransfer(const char* deviceId, const char* agentName, const std::stri
     char stamp[32];
     FormatNow(stamp);
 
+    const char* failed = nullptr;  // the record file that could not be written
     if (direction == 1) {
         std::lock_guard<std::mutex> hold(ExchangeLock());
         std::unique_ptr<TextTable> fallback;
@@ -107,7 +108,7 @@ void RecordTransfer(const char* deviceId, const char* agentName, const std::stri
         row = TextTable::SetField(row, 3, stamp);
         row = TextTable::SetField(row, 4, std::to_string(crc));
         if (differs) {
-            table.Save();  // Status.txt keeps its record of the device's default upload
+            table.Clear();  // Status.txt keeps its record of the device's default upload
             table.Load(JoinPath(exchangeFolder, "Stack.txt"));
             int found = -1;
             for (int j = table.Find(0, deviceId, -1); j >= 0; j = table.Find(0, deviceId, j)) {
@@ -119,13 +120,19 @@ void RecordTransfer(const char* deviceId, const char* agentName, const std::stri
             }
             if (found < 0) table.Append();
             table.SetCurrent(row);
-            table.Save();
+            if (!table.Save()) failed = "Stack.txt";
         } else {
             if (i < 0) table.Append();
             table.SetCurrent(row);
-            table.Save();
+            if (!table.Save()) failed = "Status.txt";
         }
+    }
+    if (failed) {
+        LogTraffic(peerLabel, direction, deviceId, "Could not write %s: record of %s not written",
+                   failed, relative.c_str());
+        return false;
     }
     LogTraffic(peerLabel, direction, deviceId, "%s %s %s %lu %lu", agentName, relative.c_str(),
                stamp, static_cast<unsigned long>(crc), static_cast<unsigned long>(size));
+    return true;
 }

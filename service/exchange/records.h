@@ -8,6 +8,7 @@ void ReleaseHandoffQueue();
 // Drops Stack.txt records whose file is gone; deletes an empty Stack.txt.
 void CleanStack(const std::string& exchangeFolder);
 // Records a completed transfer (Status.txt/Stack.txt for uploads) and writes its log line.
-void RecordTransfer(const char* deviceId, const char* agentName, const std::string& exchangeFolder,
+// False (and a log line) when a record file could not be written; the old file then stands.
+bool RecordTransfer(const char* deviceId, const char* agentName, const std::string& exchangeFolder,
                     const char* directoryName, const char* fileName, int direction,
                     const char* peerLabel);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "exchange/file_ops.h"
 #include "platform/files.h"
 
 namespace {
@@ -25,13 +26,13 @@ std::vector<std::string> SplitFields(const std::string& row) {
 bool TextTable::Load(const std::string& path) {
     Clear();
     path_ = path;
-    FILE* f = FileOpen(path.c_str(), "rb");
+    FileHandle f(FileOpen(path.c_str(), "rb"));
     if (!f) return false;
     std::string content;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, n);
-    std::fclose(f);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) content.append(buffer, n);
+    f.reset();
 
     // Lines of any length are kept whole: a record cut in two would be rewritten as two
     // broken records.
@@ -59,19 +60,14 @@ bool TextTable::Load(const std::string& path) {
 }
 
 bool TextTable::Save() {
-    bool ok = false;
-    FILE* f = path_.empty() ? nullptr : FileOpen(path_.c_str(), "wb");
-    if (f) {
-        ok = true;
-        for (const std::string& line : lines_) {
-            if (std::fwrite(line.data(), 1, line.size(), f) != line.size() ||
-                std::fwrite("\r\n", 1, 2, f) != 2) {
-                ok = false;
-                break;
-            }
-        }
-        if (std::fclose(f) != 0) ok = false;
+    std::string content;
+    for (const std::string& line : lines_) {
+        content += line;
+        content += "\r\n";
     }
+    // A new file replaces the old one in one step: a failed write (full disk) keeps every
+    // record the old file had instead of leaving it cut short.
+    bool ok = !path_.empty() && ReplaceFileContent(path_, content);
     lines_.clear();
     current_ = 0;
     return ok;

@@ -11,6 +11,7 @@ public:
     // Save also when the file cannot be opened, so that Save then writes it afresh.
     bool Load(const std::string& path);
     // Writes every line followed by CR LF to the path of the last Load, then empties the table.
+    // The file is replaced in one step; false (the old file unchanged) when that fails.
     bool Save();
 
     // The first row after row `after` whose field `field` equals `value` (case-sensitive); -1.

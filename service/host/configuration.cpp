@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "exchange/records.h"
+#include "host/admission.h"
 #include "host/error_texts.h"
 #include "host/listen_server.h"
 #include "host/log.h"
@@ -152,6 +153,7 @@ bool LoadConfiguration() {
     SetAutodetect();
     LogMessage(AutodetectActive() ? "Autodetect config is ON" : "Autodetect config is OFF");
     SetUserCount(static_cast<std::uint32_t>(userCount));
+    Admission::Service().SetLimits(GetConnectionLimits());  // changed values apply at a reload
     CleanStack(folderText);
     return true;
 }
@@ -171,6 +173,7 @@ void CreateServer() {
     server.reset(new CListenServer);
     server->SetSessionFunction(SessionThread);
     server->SetSessionCounter(&activeSessions);
+    server->SetAdmission(&Admission::Service());
 }
 
 bool StartServer(std::uint16_t port) {

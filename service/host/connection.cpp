@@ -1,5 +1,7 @@
 #include "host/connection.h"
 
+#include "host/admission.h"
+
 #include <cstring>
 
 const char* CConnection::PeerAddressText() {
@@ -14,4 +16,9 @@ void CConnection::Release() {
     NetSetNonBlocking(socket, false);
     NetClose(socket);
     socket = 0;
+}
+
+CConnection::~CConnection() {
+    Release();
+    if (admitted) admitted->Release(peer.ip);
 }

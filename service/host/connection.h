@@ -3,6 +3,8 @@
 #include <cstdint>
 #include "platform/net.h"
 
+class Admission;
+
 class CConnection {
 public:
     NetAddress peer;              // filled by accept
@@ -11,8 +13,9 @@ public:
     std::int32_t timeoutSec = 0;  // time-out as whole seconds ...
     std::int32_t timeoutUsec = 0; // ... and microseconds
     char peerText[32] = {};
+    Admission* admitted = nullptr;  // counted there; released with the connection
 
-    ~CConnection() { Release(); }
+    ~CConnection();
     void SetSocket(NetSocket s) { socket = s; }
     void SetTimeout(int ms) { timeoutSec = ms / 1000; timeoutUsec = (ms % 1000) * 1000; }
     const char* PeerAddressText();     // fills peerText with the dotted peer address

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "exchange/records.h"
+#include "host/admission.h"
 #include "host/error_texts.h"
 #include "host/log.h"
 #include "host/runtime.h"
@@ -11,6 +12,7 @@
 #include "host/shell.h"
 #include "host/status.h"
 #include "platform/net.h"
+#include "protocol/running_sessions.h"
 #include "registry.h"
 
 std::atomic<int> activeSessions{0};
@@ -28,9 +30,23 @@ void RunDetached(void (*sequence)()) {
     }
 }
 
-// Waits for the running sessions, re-reporting the pending state once a second.
+// Waits for the running sessions, re-reporting the pending state once a second. Sessions still
+// running after the drain time are cancelled (a peer that trickles bytes would otherwise hold
+// the service in its pending state for ever).
 void DrainSessions(ServiceState pending) {
+    auto limit = std::chrono::seconds(Admission::Service().Limits().drainTimeoutSec);
+    auto start = std::chrono::steady_clock::now();
+    bool logged = false;
     while (activeSessions.load() != 0 && CurrentState() == pending) {
+        if (std::chrono::steady_clock::now() - start >= limit) {
+            int n = RunningSessions::Service().CancelAll();
+            if (!logged) {
+                char text[96];
+                std::snprintf(text, sizeof text, "Cancelled %d sessions still running", n);
+                LogMessage(text);
+                logged = true;
+            }
+        }
         Sleep(1000);
         ReportCurrentStatus(0, 3000);
     }
@@ -111,6 +127,7 @@ void ServiceStop() {
     DrainSessions(kStopPending);
     // The exit code is that of the run: 0 for an ordinary stop, 1066 when a failed reload
     // stopped the service, so the SCM does not show that as a clean stop.
+    FlushRefusals();
     SetStateAndReport(kStopped, lastError.load(), 0);
     LogMessage("Service stoped!");
 }

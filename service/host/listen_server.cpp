@@ -3,8 +3,11 @@
 #include <chrono>
 #include <cstdio>
 
+#include "host/admission.h"
 #include "host/connection.h"
 #include "host/error_texts.h"
+#include "host/log.h"
+#include "platform/thread.h"
 #include "platform/codepage.h"
 #include "registry.h"
 
@@ -18,6 +21,16 @@ void CloseListening(ListenerEntry* entry) {
     NetShutdown(entry->socket);
     NetClose(entry->socket);
     entry->socket = 0;
+}
+
+struct SessionStart {
+    SessionFunction fn;
+    CConnection* connection;
+};
+void RunSession(void* p) {
+    SessionStart s = *static_cast<SessionStart*>(p);
+    delete static_cast<SessionStart*>(p);
+    s.fn(s.connection);
 }
 
 void StoreAndPrint(const char* text) {
@@ -146,29 +159,38 @@ void CListenServer::AcceptLoop(ListenerEntry* entry) {
         // A pause that came during the wait holds: the client stays in the backlog.
         if (ready <= 0 || entry->paused.load()) continue;
 
-        CConnection* connection = new CConnection;
+        std::unique_ptr<CConnection> connection(new CConnection);
         connection->listener = entry->address;
         NetSocket s = NetAccept(entry->socket, &connection->peer);
         if (!s && NetLastError() == NET_EWOULDBLOCK) {
             Sleep(200);
             s = NetAccept(entry->socket, &connection->peer);
         }
-        if (!s) {
-            delete connection;
-            continue;
-        }
+        if (!s) continue;
         connection->SetSocket(s);
         connection->SetTimeout(entry->timeoutMs.load());
+        if (Admission* admission = admission_.load()) {
+            if (!admission->Admit(connection->peer.ip)) {
+                // Closed at once: a flood from one address holds neither a thread nor a slot.
+                std::string address = connection->PeerAddressText();
+                if (LogRefusalNow(address)) {
+                    std::string text = "Connection from " + address + " refused: too many connections";
+                    LogMessage(text.c_str());
+                }
+                continue;
+            }
+            connection->admitted = admission;
+        }
         SessionFunction fn = session_.load();
         std::atomic<int>* counter = counter_.load();
         if (counter) ++*counter;
-        try {
-            if (!fn) throw 0;
-            std::thread(fn, connection).detach();
-        } catch (...) {
+        std::unique_ptr<SessionStart> start(fn ? new SessionStart{fn, connection.get()} : nullptr);
+        if (start && StartDetachedThread(RunSession, start.get(), kSessionStackBytes)) {
+            start.release();       // the session thread owns both from now on
+            connection.release();
+        } else {
             // No thread for this one: drop the connection but keep accepting the next.
             if (counter) --*counter;
-            delete connection;
             Sleep(200);
         }
     }

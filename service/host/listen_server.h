@@ -9,6 +9,7 @@
 
 #include "platform/net.h"
 
+class Admission;
 class CConnection;
 
 struct ListenerEntry {
@@ -36,6 +37,8 @@ public:
     // down at its end), so a stop that finds the count at 0 cannot miss a session just
     // accepted.
     void SetSessionCounter(std::atomic<int>* counter) { counter_ = counter; }
+    // Connections beyond its limits are closed at once, before any thread is made for them.
+    void SetAdmission(Admission* a) { admission_ = a; }
     // Adds a listener for `port`; with startNow it also opens it (time-out 30000 ms).
     bool Start(std::uint16_t port, bool startNow);
     // Binds and listens on the port and starts the accept thread. On failure the error text
@@ -55,6 +58,7 @@ private:
     std::map<std::uint16_t, std::unique_ptr<ListenerEntry>> entries_;
     std::atomic<SessionFunction> session_{nullptr};
     std::atomic<std::atomic<int>*> counter_{nullptr};
+    std::atomic<Admission*> admission_{nullptr};
 };
 
 // The text of the socket error table for a Winsock error number.

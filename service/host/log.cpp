@@ -38,6 +38,24 @@ std::string Format(const char* format, va_list args) {
     return out;
 }
 
+// Control characters (line breaks above all) that came from the network would forge or break
+// lines: they are written as \xNN, so one call always gives exactly one line.
+std::string EscapeControls(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", u);
+            out += code;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 // Writes one complete line; the caller holds the lock.
 void WriteLine(const std::string& line) {
     std::FILE* f = logPath.empty() ? nullptr : FileOpen(logPath.c_str(), "ab");
@@ -88,7 +106,7 @@ static void AppendStamped(const std::string& rest) {
     char stamp[20];
     std::lock_guard<std::mutex> lock(LogLock());
     FormatNow(stamp);
-    WriteLine(stamp + rest + "\n");
+    WriteLine(stamp + EscapeControls(rest) + "\n");
 }
 
 void LogMessage(const char* text) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <zlib.h>
 
+#include "exchange/file_ops.h"
 #include "platform/files.h"
 
 std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t length) {
@@ -20,12 +21,11 @@ std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t lengt
 std::uint32_t Crc32(const void* data, std::size_t length) { return Crc32Update(0, data, length); }
 
 std::uint32_t FileCrc32(const std::string& path) {
-    FILE* f = FileOpen(path.c_str(), "rb");
+    FileHandle f(FileOpen(path.c_str(), "rb"));
     if (!f) return 0;
     unsigned char buffer[2048];
     std::uint32_t crc = 0;
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) crc = Crc32Update(crc, buffer, n);
-    std::fclose(f);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) crc = Crc32Update(crc, buffer, n);
     return crc;
 }

@@ -23,6 +23,7 @@ ResultCode CProtocol::SendStatus(int code, const char* text) {
 
 ResultCode CProtocol::ReceiveStatus(int& code, char* text, std::size_t capacity) {
     ResultCode result = Ok;
+    DeadlineScope wholeMessage(rdwr, 0);  // not renewed by every byte of the text
     char head[5];
     rdwr->Read(head, sizeof head);
     result = rdwr->GetStatus();

@@ -75,8 +75,12 @@ public:
     // Block transfer.
     ResultCode SendFile(const std::string& folder, const char* name, std::uint32_t position,
                         int& deleteAfter, std::uint32_t blockSize);
+    // With ackFinal false the final empty block is not acknowledged here: the caller sends the
+    // +150 once it has handed the file on (AcknowledgeFinalBlock), so a handheld that saw it
+    // knows its file is delivered.
     ResultCode ReceiveFile(const std::string& folder, const char* name, const char* mode,
-                           std::uint32_t position, std::uint32_t* total);
+                           std::uint32_t position, std::uint32_t* total, bool ackFinal = true);
+    ResultCode AcknowledgeFinalBlock() { return SendStatus(150, "OK"); }
 
     // The device folder and the hand-off to 1C.
     bool IsLockedBy1C(const std::string& deviceFolder);
@@ -85,10 +89,15 @@ public:
     ResultCode AnnounceData(const DirEntry& entry, bool& hasData, bool syncTime);
     ResultCode HandleDownload(const char* text, int& direction);
     ResultCode HandleUpload(const char* text, int& direction, bool& uploadSeen);
+    // How long a finished upload waits for 1C's lock to go and for a busy target to let go
+    // (10 s, as the lock wait at authorization); process-wide, tests shorten it.
+    static std::atomic<int> handOffWaitMs;
 
     int LastClientCode() const { return lastClientCode; }
     const char* LastClientComment() const { return lastClientComment; }
     bool stopFlag = false;
+    // Seconds from the connection to its device code (0: the connection's time-out).
+    int authTimeoutSec = 0;
 
     // Whether the events print their console lines (on by default; tests and benchmarks may
     // turn them off for the whole process).
@@ -98,6 +107,12 @@ public:
     static constexpr int kMaxRetransmissions = 100;
 
 protected:
+    bool WaitForHandOff();
+    bool ReplaceWithRetry(const std::string& from, const std::string& to);
+    ResultCode RefuseUpload(const char* format, unsigned long a, unsigned long b);
+    ResultCode HandOffFailed(const char* name);
+    ResultCode FinishUpload(const std::string& name);
+
     CRdWr* rdwr;
     DirListing listing;
     int lastClientCode = 0;

@@ -143,6 +143,22 @@ CServerRdWr::CServerRdWr(CConnection* c) : connection(c) {
     }
 }
 
+void CServerRdWr::BeginDeadline(int seconds) {
+    if (seconds <= 0) seconds = connection ? connection->timeoutSec : 0;
+    frameDeadline = true;
+    frameEnd = Clock::now() + std::chrono::seconds(seconds);
+}
+
+int CServerRdWr::TimeoutSeconds() const {
+    int timeout = connection ? connection->timeoutSec : 0;
+    if (frameDeadline) {
+        long left = RemainingMs(frameEnd);
+        int frame = static_cast<int>((left + 999) / 1000);
+        if (frame < timeout) timeout = frame;
+    }
+    return timeout;
+}
+
 NetSocket CServerRdWr::Socket() const { return connection ? connection->socket : 0; }
 
 std::uint8_t CServerRdWr::GetByte() {
@@ -158,8 +174,7 @@ void CServerRdWr::Write(const void* buffer, std::size_t length) {
         status = SocketError;
         return;
     }
-    int timeout = connection ? connection->timeoutSec : 0;
-    SendAll(buffer, length, status, Socket(), timeout, &cancelled, !nonBlocking);
+    SendAll(buffer, length, status, Socket(), TimeoutSeconds(), &cancelled, !nonBlocking);
 }
 
 void CServerRdWr::Read(void* buffer, std::size_t length) {
@@ -170,6 +185,7 @@ void CServerRdWr::Read(void* buffer, std::size_t length) {
     if (cancelled.load()) return;  // nothing more is read, not even what is buffered
     status = Ok;
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(connection->timeoutSec);
+    if (frameDeadline && frameEnd < deadline) deadline = frameEnd;
     std::uint8_t* out = static_cast<std::uint8_t*>(buffer);
     std::size_t got = 0;
     while (got < length) {

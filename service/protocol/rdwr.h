@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -38,6 +39,24 @@ public:
     virtual void Write(const void* buffer, std::size_t length) = 0;
     virtual ResultCode GetStatus() = 0;
     virtual void SetStatus(ResultCode status) = 0;
+    // Until EndDeadline every read and write also ends by one deadline `seconds` from now (0:
+    // the connection's time-out), so
+    // a frame read in pieces (a status text byte by byte) has that time in all, however
+    // slowly its bytes trickle in. Nothing by default.
+    virtual void BeginDeadline(int seconds) { (void)seconds; }
+    virtual void EndDeadline() {}
+};
+
+// One deadline over the reads and writes of a scope.
+class DeadlineScope {
+public:
+    DeadlineScope(CRdWr* r, int seconds) : rdwr(r) { rdwr->BeginDeadline(seconds); }
+    ~DeadlineScope() { rdwr->EndDeadline(); }
+    DeadlineScope(const DeadlineScope&) = delete;
+    DeadlineScope& operator=(const DeadlineScope&) = delete;
+
+private:
+    CRdWr* rdwr;
 };
 
 // Over one accepted connection (not owned). The socket is kept non-blocking and without
@@ -52,6 +71,9 @@ public:
     void Write(const void* buffer, std::size_t length) override;
     ResultCode GetStatus() override { return status; }
     void SetStatus(ResultCode s) override { status = s; }
+    void BeginDeadline(int seconds) override;
+    void EndDeadline() override { frameDeadline = false; }
+    int TimeoutSeconds() const;
 
     NetSocket Socket() const;
     // Ends the current and every later operation with SocketError (from any thread).
@@ -63,6 +85,8 @@ private:
     CConnection* connection;
     std::atomic<bool> cancelled{false};
     bool nonBlocking = false;  // set once by the constructor
+    bool frameDeadline = false;
+    std::chrono::steady_clock::time_point frameEnd;
     std::unique_ptr<std::uint8_t[]> pending;  // received, not yet read: [pendingStart, pendingEnd)
     std::size_t pendingStart = 0, pendingEnd = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/config.h"
+#include "host/admission.h"
 #include "host/log.h"
 #include "platform/codepage.h"
 #include "protocol/device_code.h"
@@ -33,6 +34,8 @@ bool SameCode(const std::string& configured, const char* code) {
     return AnsiCompareNoCase(configured.substr(0, kDeviceCodeSize).c_str(), code) == 0;
 }
 }  // namespace
+
+std::atomic<int> CProtocol::handOffWaitMs{10000};
 
 CProtocol::CProtocol(CRdWr* r, const char* label) : rdwr(r), peerLabel(label ? label : "") {}
 
@@ -93,10 +96,14 @@ ResultCode CProtocol::RunSession(const std::string& folder, bool syncTime) {
 }
 
 ResultCode CProtocol::RequestDeviceCode(std::uint8_t buffer[kDeviceCodeSize]) {
-    ResultCode status = SendStatus(100, "Authorization required");
-    if (status != Ok) return status;
-    rdwr->Read(buffer, kDeviceCodeSize);
-    status = rdwr->GetStatus();
+    ResultCode status;
+    {
+        DeadlineScope untilCode(rdwr, authTimeoutSec);
+        status = SendStatus(100, "Authorization required");
+        if (status != Ok) return status;
+        rdwr->Read(buffer, kDeviceCodeSize);
+        status = rdwr->GetStatus();
+    }
     if (status == Timeout) SendStatus(-130, "Timed out");
     return status;
 }
@@ -118,7 +125,8 @@ ResultCode CProtocol::Authorize(const std::string& folder, int& direction, char*
         const char* text = "Bad PPC code or server configuration error";
         SendStatus(-100, text);
         OnAuthFinished(false);
-        LogTraffic(peerLabel.c_str(), direction, id, "%s", text);
+        // Anyone can connect: repeated refusals of one address are summarised.
+        if (LogRefusalNow(peerLabel)) LogTraffic(peerLabel.c_str(), direction, id, "%s", text);
         return Aborted;
     }
     OnAuthFinished(true);

@@ -12,7 +12,7 @@ ResultCode CProtocol::SendFile(const std::string& folder, const char* name, std:
                                int& deleteAfter, std::uint32_t blockSize) {
     stopFlag = false;
     std::string path = JoinPath(folder, name);
-    FILE* f = OpenFile(path, "rb");
+    FileHandle f(OpenFile(path, "rb"));
     if (!f) return Aborted;
     if (blockSize == 0) blockSize = 2048;
     if (blockSize > kMaxBlockLength) blockSize = kMaxBlockLength;
@@ -20,15 +20,12 @@ ResultCode CProtocol::SendFile(const std::string& folder, const char* name, std:
     std::uint32_t number = 1, total = 0;
     ResultCode result = Ok;
     bool completed = false;
-    if (!SeekFile(f, position)) {
-        std::fclose(f);
-        return FileIOError;
-    }
+    if (!SeekFile(f.get(), position)) return FileIOError;
     for (;;) {
         if (stopFlag) break;
-        std::size_t n = std::fread(buffer.data(), 1, blockSize, f);
+        std::size_t n = std::fread(buffer.data(), 1, blockSize, f.get());
         if (n == 0) {
-            completed = !std::ferror(f);
+            completed = !std::ferror(f.get());
             if (!completed) result = FileIOError;
             break;
         }
@@ -49,7 +46,7 @@ ResultCode CProtocol::SendFile(const std::string& folder, const char* name, std:
         total += block.length;
         OnBlockSent(block.length, block.number, total);
     }
-    std::fclose(f);
+    f.reset();
 
     if (result == Ok && completed && !stopFlag) {
         result = SendBlockHeader(0, 0, 0);
@@ -73,16 +70,13 @@ ResultCode CProtocol::SendFile(const std::string& folder, const char* name, std:
 }
 
 ResultCode CProtocol::ReceiveFile(const std::string& folder, const char* name, const char* mode,
-                                  std::uint32_t position, std::uint32_t* total) {
+                                  std::uint32_t position, std::uint32_t* total, bool ackFinal) {
     stopFlag = false;
     std::string path = JoinPath(folder, name);
-    FILE* f = OpenFile(path, mode);
+    FileHandle f(OpenFile(path, mode));
     if (!f) return Aborted;
     // In append mode writes land at the end whatever the position says.
-    if (position != 0 && !SeekFile(f, position)) {
-        std::fclose(f);
-        return FileIOError;
-    }
+    if (position != 0 && !SeekFile(f.get(), position)) return FileIOError;
     std::uint32_t previous = 0, received = 0;
     bool finished = false;
     ResultCode result = Ok;
@@ -105,12 +99,13 @@ ResultCode CProtocol::ReceiveFile(const std::string& folder, const char* name, c
         if (block.length == 0 && block.crc == 0) {
             previous = block.number;
             OnBlockReceived(0, block.number, received);
-            SendStatus(150, "OK");
+            if (ackFinal) SendStatus(150, "OK");
             finished = true;
             break;
         }
         // Written and flushed before the acknowledgement: an acknowledged block is on disk.
-        if (std::fwrite(block.data.data(), 1, block.length, f) != block.length || std::fflush(f) != 0) {
+        if (std::fwrite(block.data.data(), 1, block.length, f.get()) != block.length ||
+            std::fflush(f.get()) != 0) {
             result = FileIOError;
             break;
         }
@@ -120,7 +115,7 @@ ResultCode CProtocol::ReceiveFile(const std::string& folder, const char* name, c
         SendStatus(150, "OK");  // a broken connection shows at the next read
     }
     if (total) *total = received;
-    if (std::fclose(f) != 0 && result == Ok) result = FileIOError;
+    if (!CloseFile(f) && result == Ok) result = FileIOError;
     if (result == Ok && !finished) result = stopFlag ? UserBreak : ProtocolError;
     return result;
 }

@@ -88,6 +88,18 @@ TEST(LastErrorTextTest, MessageThenCodeInHex) {
 #endif
 }
 
+#ifdef _WIN32
+// A system message with an insert keeps it as written: no arguments are read for it.
+TEST(LastErrorTextTest, MessageWithAnInsertKeepsIt) {
+    char buffer[512];
+    SetLastErrorCode(ERROR_BAD_EXE_FORMAT);  // 193: "%1 is not a valid Win32 application."
+    LastErrorText(buffer, sizeof buffer);
+    std::string text = buffer;
+    EXPECT_NE(std::string::npos, text.find("%1")) << text;
+    EXPECT_NE(std::string::npos, text.find(" (0xc1)")) << text;
+}
+#endif
+
 TEST(LastErrorTextTest, TooSmallABufferGivesEmptyText) {
     char buffer[256];
 #ifdef _WIN32

@@ -27,6 +27,7 @@ void Usage(const char* program) {
                 "  --seconds N  mutate for N seconds (default 10; a fraction such as 0.5 is fine)\n"
                 "  --seed N     the seed of the mutations (default: random; printed at the start)\n"
                 "  --repro      run each FILE once and stop (replays a crash input)\n"
+                "  --write-seeds DIR  write the seed inputs into DIR as files and stop\n"
                 "  FILE         an input to start the mutations from, beside the built-in seeds\n"
                 "A run the sanitizers stop leaves its input in fuzz-crash-PID.bin in the current\n"
                 "directory. Exit status: 0 no fault, 2 usage, another one a fault (the sanitizers').\n",
@@ -163,6 +164,22 @@ int main(int argc, char** argv) {
             ++i;
         } else if (!std::strcmp(a, "--repro")) {
             repro = true;
+        } else if (!std::strcmp(a, "--write-seeds") && i + 1 < argc) {
+            // The seed inputs as files, the start of a corpus for a coverage-guided campaign.
+            const std::string folder = argv[++i];
+            int n = 0;
+            for (const std::string& input : corpus) {
+                std::string path = folder + "/seed-" + std::to_string(++n);
+                std::FILE* f = std::fopen(path.c_str(), "wb");
+                if (!f || std::fwrite(input.data(), 1, input.size(), f) != input.size()) {
+                    std::fprintf(stderr, "fuzz: cannot write %s\n", path.c_str());
+                    if (f) std::fclose(f);
+                    return 2;
+                }
+                std::fclose(f);
+            }
+            std::printf("fuzz: %d seed inputs written to %s\n", n, folder.c_str());
+            return 0;
         } else if (a[0] == '-' && a[1] != '\0') {
             std::fprintf(stderr, "fuzz: unknown option %s (see --help)\n", a);
             return 2;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "exchange/text_table.h"
 #include "handheld.h"
 #include "platform/files.h"
 #include "protocol/crc32.h"
@@ -42,6 +43,24 @@ struct SessionTest : ::testing::Test {
     std::string Log() {
         server->WaitIdle();
         return ReadFile(ex / "log.txt");
+    }
+    // A new session of device A resumes the upload of `local` (content `data`) from the
+    // announced size `held`, which then lands in To1C.zip and Status.txt. The numbers of the
+    // blocks it sent.
+    std::vector<std::uint32_t> ResumeAndExpectDelivered(const std::string& local, const std::string& data,
+                                                        std::uint32_t held) {
+        std::uint32_t crc = Crc32(data.data(), data.size());
+        auto h = Connected();
+        EXPECT_EQ(h->Announced().partialSize, held);
+        EXPECT_EQ(h->Announced().partialCrc, crc);
+        EXPECT_TRUE(h->Upload(local, "", false, 2048, true)) << h->error;
+        EXPECT_TRUE(h->End());
+        server->WaitIdle();
+        EXPECT_TRUE(SameBytes(ReadFile(In1("To1C.zip")), data));
+        EXPECT_FALSE(Exists(In1("download.tmp")));
+        std::vector<std::string> status = Lines(ReadFile(ex / "Status.txt"));
+        EXPECT_EQ(status.empty() ? "" : TextTable::GetField(status[0], 4), std::to_string(crc));
+        return h->blockNumbers;
     }
     static bool Has(const std::string& text, const std::string& part) {
         return text.find(part) != std::string::npos;

@@ -1,4 +1,5 @@
 // Authorization, commands and downloads against sessions served in-process.
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -249,4 +250,28 @@ TEST_F(SessionTest, NewConnectionOfTheSameDeviceSupersedesTheStaleOne) {
     // The other device is not affected by either.
     auto other = Connected(kDeviceB);
     EXPECT_FALSE(other->PeerClosed(1));
+}
+
+// A status message whose bytes trickle in has one deadline in all, not one per byte: a peer
+// sending a byte now and then cannot hold its session (and with it a stop) for ever.
+TEST_F(SessionTest, TricklingCommandEndsAtOneDeadline) {
+    Start(2000, false);
+    auto h = Connected();
+    Clock::time_point start = Clock::now();
+    std::atomic<bool> trickling{true};
+    std::thread trickle([&] {
+        for (char c : std::string("+211 0,0,0,2048 and more and more")) {
+            if (!trickling || !h->SendRaw(std::string(1, c))) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        }
+    });
+    int code = 0;
+    std::string text;
+    EXPECT_TRUE(h->ReadStatus(code, text));
+    double took = Seconds(start);
+    trickling = false;
+    trickle.join();
+    EXPECT_EQ(code, -140) << text;
+    EXPECT_LT(took, 4.0);
+    EXPECT_TRUE(Has(Log(), std::string(kDeviceA) + " Timeout")) << Log();
 }

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "platform/codepage.h"
@@ -106,6 +107,13 @@ bool RenameReplace(const std::string& from, const std::string& to) {
 
 std::FILE* FileOpen(const std::string& path, const char* mode) {
     return std::fopen(Os(path).c_str(), mode);
+}
+
+bool FreeDiskSpace(const std::string& folder, std::uint64_t* bytes) {
+    struct statvfs st;
+    if (::statvfs(Os(folder).c_str(), &st) != 0) return false;
+    *bytes = static_cast<std::uint64_t>(st.f_bavail) * static_cast<std::uint64_t>(st.f_frsize);
+    return true;
 }
 
 std::uint32_t LastSystemError() { return static_cast<std::uint32_t>(errno); }

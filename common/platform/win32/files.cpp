@@ -98,4 +98,11 @@ bool RenameReplace(const std::string& from, const std::string& to) {
 
 std::FILE* FileOpen(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
+bool FreeDiskSpace(const std::string& folder, std::uint64_t* bytes) {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return false;
+    *bytes = available.QuadPart;
+    return true;
+}
+
 std::uint32_t LastSystemError() { return GetLastError(); }

@@ -11,8 +11,10 @@ char* LastErrorText(char* buffer, std::size_t size) {
     // and left in place for the caller.
     DWORD code = GetLastError();
     char* text = nullptr;
+    // No arguments are given, so inserts such as %1 must stay as they are: without
+    // IGNORE_INSERTS the system would read them from a null argument array.
     DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, LANG_NEUTRAL, reinterpret_cast<LPSTR>(&text), 0, nullptr);
     if (length != 0 && text && size >= static_cast<std::size_t>(length) + 14) {
         // System messages end in a line break (CR LF), which the caller's line does not want.
