@@ -1,6 +1,8 @@
 #include "exchange/file_ops.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -68,7 +70,15 @@ std::string SidePath(const std::string& target) { return target + ".new"; }
 
 // Moves a completed side file over target; on failure the side file is removed.
 bool Commit(const std::string& side, const std::string& target) {
-    if (RenameReplace(side, target)) return true;
+    if (ReplaceWaiting(side, target, kReplaceWaitMs)) return true;
+    RemoveFile(side);
+    return false;
+}
+
+// Closes the side file being written and, when everything went in, moves it over target.
+bool Finish(FileHandle& out, bool ok, const std::string& side, const std::string& target) {
+    if (!CloseFile(out)) ok = false;
+    if (ok) return Commit(side, target);
     RemoveFile(side);
     return false;
 }
@@ -89,14 +99,19 @@ bool Concatenate(const std::string* first, const std::string& second, const std:
         FileHandle in(FileOpen(second.c_str(), "rb"));
         ok = in && CopyStream(in.get(), out.get());
     }
-    if (!CloseFile(out)) ok = false;
-    if (!ok) {
-        RemoveFile(side);
-        return false;
-    }
-    return Commit(side, target);
+    return Finish(out, ok, side, target);
 }
 }  // namespace
+
+bool ReplaceWaiting(const std::string& from, const std::string& to, long waitMs,
+                    const std::function<bool()>& stop) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!RenameReplace(from, to)) {
+        if ((stop && stop()) || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return true;
+}
 
 bool AppendFile(const std::string& source, const std::string& target) {
     return Concatenate(&target, source, target);
@@ -111,12 +126,7 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
     FileHandle out(FileOpen(side.c_str(), "wb"));
     if (!out) return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
-    if (!CloseFile(out)) ok = false;
-    if (!ok) {
-        RemoveFile(side);
-        return false;
-    }
-    return Commit(side, path);
+    return Finish(out, ok, side, path);
 }
 
 std::uint32_t ReadCrcFile(const std::string& folder) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,13 @@ bool TryOpenExclusive(const std::string& path);
 // True when the file opens for binary reading; its size then goes to *size (if given).
 bool FileOpens(const std::string& path, std::uint64_t* size);
 bool SeekFile(FILE* f, std::uint64_t position);
+// RenameReplace, tried again every 200 ms for up to waitMs while it fails: Windows refuses to
+// replace a file that a reader holds open (1C's component, the control panel's device list),
+// and such a hold is short. `stop` (when given) ends the wait early.
+bool ReplaceWaiting(const std::string& from, const std::string& to, long waitMs,
+                    const std::function<bool()>& stop = nullptr);
+// How long a side file waits to replace a file held open by a reader.
+constexpr long kReplaceWaitMs = 3000;
 // Appends source to target. The result is built in a side file next to target and replaces
 // it in one step, so a failure (full disk) leaves target as it was; false on any failure.
 bool AppendFile(const std::string& source, const std::string& target);

@@ -140,22 +140,12 @@ ResultCode CProtocol::HandleDownload(const char* text, int& direction) {
 
 bool CProtocol::WaitForHandOff() {
     // 1C holds the folder while it works on the files there: the finished upload must not
-    // replace the file it is processing. A target held open (1C reading it) refuses the
-    // rename for a while too. Both waits share one bound, like the lock wait at authorization.
+    // replace the file it is processing. Bounded like the lock wait at authorization.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(handOffWaitMs.load());
     std::string lock = deviceFolder + "lock";
     while (FileOpens(lock, nullptr)) {
         if (Cancelled() || std::chrono::steady_clock::now() >= deadline) return false;
         Sleep(100);
-    }
-    return true;
-}
-
-bool CProtocol::ReplaceWithRetry(const std::string& from, const std::string& to) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(handOffWaitMs.load());
-    while (!RenameReplace(from, to)) {
-        if (Cancelled() || std::chrono::steady_clock::now() >= deadline) return false;
-        Sleep(200);
     }
     return true;
 }
@@ -250,7 +240,9 @@ ResultCode CProtocol::HandleUpload(const char* text, int& direction, bool& uploa
     }
     // The complete file replaces the previous one in one step before the handheld hears of
     // it; until then the partial file and its CRC stay for a resume at the next session.
-    if (!WaitForHandOff() || !ReplaceWithRetry(partial, deviceFolder + name))
+    // A target held open (1C reading it) refuses the rename for a while too.
+    if (!WaitForHandOff() ||
+        !ReplaceWaiting(partial, deviceFolder + name, handOffWaitMs.load(), [this] { return Cancelled(); }))
         return HandOffFailed(name.c_str());
     RemoveFile(deviceFolder + "CRC");
     return FinishUpload(name);

@@ -108,7 +108,6 @@ public:
 
 protected:
     bool WaitForHandOff();
-    bool ReplaceWithRetry(const std::string& from, const std::string& to);
     ResultCode RefuseUpload(const char* format, unsigned long a, unsigned long b);
     ResultCode HandOffFailed(const char* name);
     ResultCode FinishUpload(const std::string& name);

@@ -40,9 +40,8 @@ public:
     virtual ResultCode GetStatus() = 0;
     virtual void SetStatus(ResultCode status) = 0;
     // Until EndDeadline every read and write also ends by one deadline `seconds` from now (0:
-    // the connection's time-out), so
-    // a frame read in pieces (a status text byte by byte) has that time in all, however
-    // slowly its bytes trickle in. Nothing by default.
+    // the connection's time-out), so a frame read in pieces (a status text byte by byte) has
+    // that time in all, however slowly its bytes trickle in. Nothing by default.
     virtual void BeginDeadline(int seconds) { (void)seconds; }
     virtual void EndDeadline() {}
 };

@@ -1,6 +1,9 @@
 // TextTable, the transfer records Status.txt / Stack.txt, CleanStack and the directory listing.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 #include "exchange/dir_listing.h"
 #include "exchange/records.h"
@@ -134,6 +137,27 @@ TEST_F(RecordsFixture, UploadsGoToStatusThenStack) {
               std::string::npos)
         << log[0];
     EXPECT_NE(log[0].find(" " + std::to_string(Crc32("first", 5)) + " 5"), std::string::npos) << log[0];
+}
+
+// 1C's component reads Status.txt with a plain fopen while the service works: Windows refuses
+// to replace a file held open that way, so the record is written once the reader lets go
+// (within the bound) instead of being lost and the upload left unacknowledged.
+TEST_F(RecordsFixture, RecordWaitsForAReaderOfStatusTxt) {
+    ASSERT_TRUE(WriteFile(JoinPath(dir / "PPC1", "To1C.zip"), "first"));
+    ASSERT_TRUE(RecordTransfer(kDeviceA, "Agent One", dir.Path(), "PPC1", "To1C.zip", 1, "127.0.0.1"));
+    std::FILE* reader = std::fopen((dir / "Status.txt").c_str(), "rb");
+    ASSERT_NE(reader, nullptr);
+    std::thread closer([reader] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        std::fclose(reader);
+    });
+    ASSERT_TRUE(WriteFile(JoinPath(dir / "PPC1", "To1C.zip"), "second"));
+    bool recorded = RecordTransfer(kDeviceA, "Agent One", dir.Path(), "PPC1", "To1C.zip", 1, "127.0.0.1");
+    closer.join();
+    EXPECT_TRUE(recorded);
+    std::vector<std::string> status = Lines(ReadFile(dir / "Status.txt"));
+    ASSERT_EQ(status.size(), 1u);
+    EXPECT_EQ(Fields(status[0])[4], std::to_string(Crc32("second", 6)));
 }
 
 TEST_F(RecordsFixture, DownloadWritesOnlyTheLogLine) {
