@@ -19,6 +19,8 @@ void CConnection::Release() {
 }
 
 CConnection::~CConnection() {
-    Release();
+    // The slot goes first: a peer that has seen the connection end may connect again at once
+    // and must not find its own finished connection still counted.
     if (admitted) admitted->Release(peer.ip);
+    Release();
 }

@@ -67,6 +67,13 @@ std::string ReadFrame(int s) {
     return "";
 }
 
+// Waits (up to 5 s) for the service to close the connection.
+void WaitForEnd(int s) {
+    char c;
+    while (::recv(s, &c, 1, 0) > 0) {
+    }
+}
+
 int CountLinesWith(const std::string& log, const std::string& text) {
     int n = 0;
     for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
@@ -158,6 +165,7 @@ TEST_F(ServiceUnderAttack, BadCodesFromOneAddressAddBoundedLogLines) {
             std::snprintf(code, sizeof code, "BAD%033d", i);
             ::send(s, code, 36, MSG_NOSIGNAL);
             if (ReadFrame(s).rfind("-100 ", 0) == 0) ++refused;
+            WaitForEnd(s);  // as a script would: the next one once the service has let go
         }
         ::close(s);
     }
