@@ -59,6 +59,23 @@ MapViewReport Report(HWND view) {
   return r;
 }
 
+std::string Describe(const MapViewReport& r) {
+  char text[160];
+  std::snprintf(text, sizeof text, "scale %.4f origin %.1f,%.1f client %dx%d", r.view.scale, r.view.originX,
+                r.view.originY, r.view.clientWidth, r.view.clientHeight);
+  return text;
+}
+
+std::string CursorAndView(HWND view) {
+  POINT c;
+  GetCursorPos(&c);
+  RECT w;
+  GetWindowRect(view, &w);
+  char text[160];
+  std::snprintf(text, sizeof text, "; cursor %ld,%ld view %ld,%ld-%ld,%ld", c.x, c.y, w.left, w.top, w.right, w.bottom);
+  return text;
+}
+
 // The image point in the middle of the view.
 void Middle(const MapViewReport& r, double& x, double& y) {
   r.view.ClientToImage(r.view.clientWidth / 2.0, r.view.clientHeight / 2.0, x, y);
@@ -101,6 +118,16 @@ Pixels Capture(HWND view) {
   return p;
 }
 
+// A mouse message at a client point, with the real cursor moved there first: Wine also sends
+// the view moves of its own at the cursor (when a tooltip appears, when capture starts), and
+// those must agree with the test's.
+void Mouse(HWND view, UINT message, WPARAM keys, int x, int y) {
+  POINT at = {x, y};
+  ClientToScreen(view, &at);
+  SetCursorPos(at.x, at.y);
+  SendMessageW(view, message, keys, MAKELPARAM(x, y));
+}
+
 void Key(HWND view, UINT vk, int scan) { SendMessageW(view, WM_KEYDOWN, vk, LPARAM(1 | scan << 16)); }
 
 // The context menu at a point of the view, while it is open.
@@ -139,6 +166,11 @@ const ::testing::Environment* const kFrames = ::testing::AddGlobalTestEnvironmen
 
 class MapWindow : public AddInTest {
  protected:
+  void SetUp() override {
+    // Off the windows the tests open, so that no move of Wine's own lands on a view.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    AddInTest::SetUp();
+  }
   void TearDown() override {
     for (HWND w : opened) {
       PostMessageW(w, WM_CLOSE, 0, 0);
@@ -348,15 +380,15 @@ TEST_F(MapWindow, ZoomAboutTheMiddleAndBack) {
 
   // Dragging with the left button moves the map with the mouse.
   MapViewReport held = Report(view);
-  SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 150));
-  SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(170, 130));
-  SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(170, 130));
+  Mouse(view, WM_LBUTTONDOWN, MK_LBUTTON, 200, 150);
+  Mouse(view, WM_MOUSEMOVE, MK_LBUTTON, 170, 130);
+  Mouse(view, WM_LBUTTONUP, 0, 170, 130);
   MapViewReport dragged = Report(view);
   EXPECT_NEAR(std::min(30 / held.view.scale, held.view.imageWidth - held.view.clientWidth / held.view.scale - held.view.originX),
               dragged.view.originX - held.view.originX, 1.0);
   EXPECT_NEAR(std::min(20 / held.view.scale, held.view.imageHeight - held.view.clientHeight / held.view.scale - held.view.originY),
               dragged.view.originY - held.view.originY, 1.0);
-  SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(100, 100));  // released: moving no longer drags
+  Mouse(view, WM_MOUSEMOVE, 0, 100, 100);  // released: moving no longer drags
   EXPECT_EQ(dragged.view.originX, Report(view).view.originX);
 
   // The menu's "Полный размер" and "По размерам окна".
@@ -472,9 +504,10 @@ TEST_F(MapWindow, TooltipsOfObjects) {
   };
   for (const Case& c : cases) {
     POINT p = ClientOf(r, c.lat, c.lon);
-    SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y + 2));
+    Mouse(view, WM_MOUSEMOVE, 0, p.x, p.y + 2);
     MapViewReport now = Report(view);
-    EXPECT_TRUE(now.tipShown);
+    EXPECT_TRUE(now.tipShown) << "at " << p.x << "," << p.y << "; view then " << Describe(r) << ", now "
+                              << Describe(now) << CursorAndView(view);
     EXPECT_EQ(c.text, std::wstring(now.tipText));
     EXPECT_EQ(RGB(255, 255, 208), now.tipBackground);
     // The balloon is up and painted in that colour.
@@ -487,13 +520,14 @@ TEST_F(MapWindow, TooltipsOfObjects) {
     for (int x = 0; x < box.right; ++x) painted += GetPixel(dc, x, box.bottom / 2) == RGB(255, 255, 208);
     EXPECT_GT(painted, box.right / 4);
     ReleaseDC(tip, dc);
-    SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    Mouse(view, WM_MOUSEMOVE, 0, 2, 2);
     EXPECT_FALSE(Report(view).tipShown);
   }
   // A click on a point with a description shows it, on white.
   POINT p = ClientOf(r, 5541.0, 3733.0);
-  SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-  SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  Mouse(view, WM_MOUSEMOVE, 0, p.x, p.y);  // the pointer comes there first, as a hand does
+  Mouse(view, WM_LBUTTONDOWN, MK_LBUTTON, p.x, p.y);
+  Mouse(view, WM_LBUTTONUP, 0, p.x, p.y);
   MapViewReport clicked = Report(view);
   EXPECT_TRUE(clicked.tipShown);
   EXPECT_EQ(L"ул. Ленина, 5; с 9 до 18", std::wstring(clicked.tipText));
