@@ -7,7 +7,15 @@ constexpr SIZE_T kBufferSize = 4096;
 constexpr SIZE_T kTextOffset = 1024;  // the structure first, the text behind it
 constexpr int kTextChars = 512;
 
-LPARAM Point(const RECT& r) { return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
+// The middle of `r` in `window`'s client, with the real cursor put there too: Wine sends moves
+// of its own at the cursor while a button holds the capture, and they must not drag elsewhere.
+LPARAM Point(HWND window, const RECT& r) {
+    POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    POINT screen = at;
+    ClientToScreen(window, &screen);
+    SetCursorPos(screen.x, screen.y);
+    return MAKELPARAM(at.x, at.y);
+}
 }  // namespace
 
 RemoteListView::RemoteListView(HWND list) : list_(list) {
@@ -81,17 +89,19 @@ void RemoteListView::ClickColumn(int column) {
     RECT r;
     if (!Rect(HDM_GETITEMRECT, column, 0, &r)) return;
     HWND header = ListView_GetHeader(list_);
-    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, Point(r));
-    PostMessageW(header, WM_LBUTTONUP, 0, Point(r));
+    LPARAM at = Point(header, r);
+    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(header, WM_LBUTTONUP, 0, at);
 }
 
 void RemoteListView::DoubleClickRow(int row) {
     RECT r;
     if (!Rect(LVM_GETITEMRECT, row, LVIR_LABEL, &r)) return;
-    PostMessageW(list_, WM_LBUTTONDOWN, MK_LBUTTON, Point(r));
-    PostMessageW(list_, WM_LBUTTONUP, 0, Point(r));
-    PostMessageW(list_, WM_LBUTTONDBLCLK, MK_LBUTTON, Point(r));
-    PostMessageW(list_, WM_LBUTTONUP, 0, Point(r));
+    LPARAM at = Point(list_, r);
+    PostMessageW(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(list_, WM_LBUTTONUP, 0, at);
+    PostMessageW(list_, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(list_, WM_LBUTTONUP, 0, at);
 }
 
 void RemoteListView::Scroll(int dx) {
