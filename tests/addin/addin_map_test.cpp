@@ -14,6 +14,7 @@
 #include "map/map_geo.h"
 #include "map/map_report.h"
 #include "map/map_window.h"
+#include "pointer.h"
 #include "screenshot.h"
 
 namespace {
@@ -118,13 +119,10 @@ Pixels Capture(HWND view) {
   return p;
 }
 
-// A mouse message at a client point, with the real cursor moved there first: Wine also sends
-// the view moves of its own at the cursor (when a tooltip appears, when capture starts), and
-// those must agree with the test's.
+// A mouse message at a client point, with the real cursor moved there first, so that Wine's
+// own moves at the cursor agree with the test's.
 void Mouse(HWND view, UINT message, WPARAM keys, int x, int y) {
-  POINT at = {x, y};
-  ClientToScreen(view, &at);
-  SetCursorPos(at.x, at.y);
+  PointerTo(view, POINT{x, y});
   SendMessageW(view, message, keys, MAKELPARAM(x, y));
 }
 

@@ -2,18 +2,17 @@
 
 #include <commctrl.h>
 
+#include "pointer.h"
+
 namespace {
 constexpr SIZE_T kBufferSize = 4096;
 constexpr SIZE_T kTextOffset = 1024;  // the structure first, the text behind it
 constexpr int kTextChars = 512;
 
-// The middle of `r` in `window`'s client, with the real cursor put there too: Wine sends moves
-// of its own at the cursor while a button holds the capture, and they must not drag elsewhere.
+// The middle of `r` in `window`'s client, with the real cursor put there too.
 LPARAM Point(HWND window, const RECT& r) {
     POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    POINT screen = at;
-    ClientToScreen(window, &screen);
-    SetCursorPos(screen.x, screen.y);
+    PointerTo(window, at);
     return MAKELPARAM(at.x, at.y);
 }
 }  // namespace
